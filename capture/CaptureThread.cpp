@@ -1,0 +1,101 @@
+// The capture thread's life: idle polling, capture runs with their retries,
+// and the end handshake with the window.
+#include <chrono>
+#include <new>
+
+#include "Clock.h"
+#include "ErrorText.h"
+#include "LogText.h"
+#include "Unit2.h"
+
+namespace {
+constexpr auto kIdlePoll = std::chrono::milliseconds(20);
+constexpr auto kTimerSettle = std::chrono::milliseconds(20);
+constexpr auto kRetryPause = std::chrono::milliseconds(300);
+}  // namespace
+
+TC1::TC1(bool createSuspended)
+{
+    AfterConstruction(createSuspended);
+}
+
+void TC1::Execute()
+{
+    FreeOnTerminate = true;
+    logBuffer.Clear();
+    EmptyFrameTable();
+    Control->flags.store(FlagWord::kAlive);
+
+    const TimerResolution resolution = QueryTimerResolution();
+    AddLogLine("Windows System Timer Settings: Min: " + FormatPeriod(resolution.finest) +
+               "ms Max: " + FormatPeriod(resolution.coarsest) + "ms Current: " + FormatPeriod(resolution.current) + "ms");
+    uint32_t actual = SetTimerResolution(resolution.finest, true);
+    SleepFor(kTimerSettle);
+    AddLogLine("Update Windows System Timer: Request: " + FormatPeriod(resolution.finest) +
+               "ms Result: " + FormatPeriod(actual) + "ms");
+
+    while (Control->flags.load() != FlagWord::kEnd) {
+        if (Control->flags.load() & FlagWord::kRunRequested)
+            GuardedRun();
+        SleepFor(kIdlePoll);
+    }
+
+    actual = SetTimerResolution(0, false);
+    SleepFor(kTimerSettle);
+    AddLogLine("Restore Windows System Timer: Result: " + FormatPeriod(actual) + "ms ");
+    if (logUnsaved_)
+        SaveLog();  // one more try, so that no captured line is lost
+    logBuffer = LogBuffer();
+    Control->flags.store(FlagWord::kThreadEnded);  // the last touch of the shared record
+}
+
+void TC1::GuardedRun()
+{
+    try {
+        RunCapture();
+    } catch (const std::bad_alloc &) {
+        port.Close();
+        Control->sysError = OutOfMemoryError();
+    } catch (...) {
+        port.Close();
+        Control->sysError = InputOutputError();
+    }
+    Control->state = CaptureState::kIdle;
+    Control->flags.fetch_and(FlagWord::kAlive);
+}
+
+void TC1::RunCapture()
+{
+    // Lines a failed write kept stay for the next one.
+    if (!logUnsaved_) {
+        logTimeBase = MillisecondClock();
+        logBuffer.Clear();
+    }
+    RunAttempts();
+    SaveLog();
+    Control->flags.fetch_and(FlagWord::kAlive);
+}
+
+void TC1::RunAttempts()
+{
+    for (;;) {
+        Control->sysError = 0;
+        Control->errorKind = ErrorKind::kNone;
+        OpenPort();
+        if (Control->sysError == 0 && InitAdapter())
+            ReceiveCan();
+        LogRunErrors();
+        ClosePort();
+        if (!RunRequested())
+            return;
+        SleepFor(kRetryPause);
+    }
+}
+
+void TC1::LogRunErrors()
+{
+    if (const uint32_t code = Control->sysError)
+        AddLogLine(SystemErrorText(code));
+    if (const std::string_view text = ErrorKindText(Control->errorKind); !text.empty())
+        AddLogLine(text);
+}

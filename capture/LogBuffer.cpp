@@ -1,0 +1,77 @@
+#include "LogBuffer.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+constexpr std::string_view kStampSeparator = ": ";
+constexpr std::string_view kLineEnd = "\r\n";
+}  // namespace
+
+char *LogBuffer::Reserve(size_t size)
+{
+    if (blocks_.empty() || blocks_.back().capacity - blocks_.back().used < size) {
+        Block block;
+        block.capacity = std::max(kBlockBytes, size);
+        block.bytes = std::make_unique_for_overwrite<char[]>(block.capacity);
+        blocks_.push_back(std::move(block));
+    }
+    Block &last = blocks_.back();
+    char *at = last.bytes.get() + last.used;
+    last.used += size;
+    return at;
+}
+
+void LogBuffer::Add(std::string_view stamp, std::string_view message)
+{
+    const size_t size = stamp.size() + kStampSeparator.size() + message.size() + kLineEnd.size();
+    char *at = Reserve(size);
+    for (std::string_view part : {stamp, kStampSeparator, message, kLineEnd}) {
+        std::memcpy(at, part.data(), part.size());
+        at += part.size();
+    }
+    ++lineCount_;
+    textBytes_ += size;
+}
+
+void LogBuffer::Clear()
+{
+    // Keep one block so that a run's lines after a cut do not reallocate.
+    if (!blocks_.empty()) {
+        blocks_.resize(1);
+        blocks_.front().used = 0;
+    }
+    lineCount_ = 0;
+    textBytes_ = 0;
+}
+
+size_t LogBuffer::ReservedBytes() const
+{
+    size_t total = blocks_.capacity() * sizeof(Block);
+    for (const Block &block : blocks_)
+        total += block.capacity;
+    return total;
+}
+
+std::vector<LogBuffer::Piece> LogBuffer::Pieces() const
+{
+    std::vector<Piece> pieces;
+    for (const Block &block : blocks_)
+        if (block.used > 0)
+            pieces.push_back({block.bytes.get(), block.used});
+    return pieces;
+}
+
+std::vector<std::string> LogBuffer::Lines() const
+{
+    std::vector<std::string> lines;
+    for (const Piece &piece : Pieces()) {
+        std::string_view text(piece.bytes, piece.size);
+        while (!text.empty()) {
+            const size_t end = text.find(kLineEnd);
+            lines.emplace_back(text.substr(0, end));
+            text.remove_prefix(end + kLineEnd.size());
+        }
+    }
+    return lines;
+}

@@ -1,0 +1,41 @@
+#include "LogText.h"
+
+#include <cstdio>
+
+namespace {
+constexpr char kHexDigits[] = "0123456789ABCDEF";
+constexpr double k100nsPerMs = 10000.0;
+}  // namespace
+
+char *WriteHexPairs(char *out, const uint8_t *bytes, size_t count)
+{
+    for (size_t i = 0; i < count; ++i) {
+        *out++ = kHexDigits[bytes[i] >> 4];
+        *out++ = kHexDigits[bytes[i] & 0x0F];
+        *out++ = ' ';
+    }
+    return out;
+}
+
+void WriteStamp(char (&out)[10], uint32_t elapsedMs)
+{
+    for (int i = 9; i >= 0; --i) {
+        out[i] = static_cast<char>('0' + elapsedMs % 10);
+        elapsedMs /= 10;
+    }
+}
+
+char *WriteHex8(char *out, uint32_t value)
+{
+    for (int shift = 28; shift >= 0; shift -= 4)
+        *out++ = kHexDigits[(value >> shift) & 0x0F];
+    return out;
+}
+
+std::string FormatPeriod(uint32_t period100ns)
+{
+    // printf follows the locale's decimal separator, as the operator expects.
+    char text[32];
+    std::snprintf(text, sizeof text, "%.4f", period100ns / k100nsPerMs);
+    return text;
+}

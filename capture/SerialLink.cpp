@@ -1,0 +1,164 @@
+// The byte-level link to the adapter: open and configure the port, send a
+// command and await its answer, read one message.
+#include <chrono>
+#include <cstring>
+#include <string>
+
+#include "AdapterEncoding.h"
+#include "Clock.h"
+#include "Unit2.h"
+
+namespace {
+
+constexpr uint32_t kByteWaitMs = 100;   // longest gap between bytes of one message
+constexpr uint32_t kWriteMsPerByte = 5;
+constexpr auto kDtrPulse = std::chrono::milliseconds(100);
+constexpr int kReplyAttempts = 6;
+constexpr size_t kMessageBytes = 4096;
+constexpr uint8_t kFrameMessage = 0x70;  // "p": a received CAN frame
+constexpr uint8_t kIdentifierBytes = 4;
+
+}  // namespace
+
+bool TC1::ConfigurePort()
+{
+    auto failed = [this](uint32_t code) {
+        Control->sysError = code;
+        return code != 0;
+    };
+    if (failed(port.Purge()) || failed(port.SetEventMask(0)) || failed(port.GetState(lineConfig)))
+        return false;
+    lineConfig.BaudRate = kAdapterLineRate;
+    lineConfig.ByteSize = 8;
+    lineConfig.Parity = 0;
+    lineConfig.StopBits = 0;
+    lineConfig.flagWord = 1;
+    if (failed(port.SetState(lineConfig)))
+        return false;
+    if (Control->hardware == 0) {
+        if (failed(port.Escape(ModemLine::SetRts)) || failed(port.Escape(ModemLine::SetDtr)))
+            return false;
+        SleepFor(kDtrPulse);
+        if (failed(port.Escape(ModemLine::ClearDtr)))
+            return false;
+    }
+    portTimeouts = {kMaxDword, kMaxDword, kByteWaitMs, kWriteMsPerByte, 0};
+    return !failed(port.SetTimeouts(portTimeouts)) && !failed(port.GetState(lineConfig));
+}
+
+void TC1::OpenPort()
+{
+    Control->state = CaptureState::kOpening;
+    const std::string name = LoadText(Control->portName);
+    Control->sysError = port.Open(name);
+    if (Control->sysError != 0 || !ConfigurePort())
+        return;
+    AddLogLine("Open " + name + " Baud=" + std::to_string(lineConfig.BaudRate) +
+               "(833333) RTO=" + std::to_string(Control->rto));
+    AddLogLine(SettingsLine());
+}
+
+void TC1::ClosePort()
+{
+    port.Close();
+    AddLogLine("Close " + LoadText(Control->portName));
+    Control->state = CaptureState::kIdle;
+}
+
+void TC1::SetPortSpeed(uint32_t speed)
+{
+    if (port.GetState(lineConfig) != 0)
+        return;
+    lineConfig.BaudRate = speed;
+    port.SetState(lineConfig);
+}
+
+bool TC1::SendCommand(uint8_t command, uint8_t length, const uint8_t *data)
+{
+    uint8_t message[kMessageBytes] = {command, length};
+    if (length > 0)
+        std::memcpy(message + 2, data, length);
+    const size_t size = size_t{length} + 2;
+    if (Control->adapterLog)
+        AddLogLine("TxD: " + HexDump(message, 1, static_cast<int>(size)));
+    size_t written = 0;
+    if (const uint32_t code = port.Write(message, size, written)) {
+        Control->sysError = code;
+        return false;
+    }
+    if (written < size) {
+        Control->errorKind = ErrorKind::kTxD;
+        return false;
+    }
+    uint8_t reply[kMessageBytes];
+    for (int attempt = 0; attempt < kReplyAttempts; ++attempt) {
+        uint16_t replyLength = 0;
+        ReadReply(reply, replyLength);
+        if (replyLength >= 2 && reply[0] == command)
+            return true;
+    }
+    Control->errorKind = ErrorKind::kTxD;
+    return false;
+}
+
+bool TC1::ApplyReadWait(uint32_t waitMs)
+{
+    portTimeouts.ReadTotalTimeoutConstant = waitMs;
+    return port.SetTimeouts(portTimeouts) == 0;
+}
+
+bool TC1::ReadByte(uint8_t &byte)
+{
+    bool got = false;
+    return port.ReadByte(byte, got) == 0 && got;
+}
+
+bool TC1::ReadReply(uint8_t *buffer, uint16_t &length)
+{
+    length = 0;
+    if (!ApplyReadWait(kByteWaitMs) || !ReadByte(buffer[0]) || !ReadByte(buffer[1]))
+        return false;
+    for (int i = 0; i < buffer[1]; ++i)
+        if (!ReadByte(buffer[2 + i]))
+            return false;
+    length = buffer[0] == 0 ? 0 : buffer[1] + 2;
+    if (Control->adapterLog)
+        AddLogLine("RxD: " + HexDump(buffer, 1, length));
+    return true;
+}
+
+bool TC1::ReadFrame(uint8_t *data, uint8_t &length, uint32_t &identifier, uint32_t firstByteWaitMs)
+{
+    length = 0;
+    identifier = 0;
+    uint8_t header[2];
+    bool got = false;
+    if (!ApplyReadWait(firstByteWaitMs))
+        return false;
+    // A failing read is a broken link (an unplugged adapter), not silence.
+    if (const uint32_t code = port.ReadByte(header[0], got)) {
+        Control->sysError = code;
+        return false;
+    }
+    if (!got)
+        return true;
+    if (!ApplyReadWait(kByteWaitMs) || !ReadByte(header[1]))
+        return false;
+    const uint8_t count = header[1];
+    uint8_t payload[255];
+    for (int i = 0; i < count; ++i)
+        if (!ReadByte(payload[i]))
+            return false;
+    if (Control->adapterLog)
+        AddLogLine("RxD: " + HexDump(header, 1, 2) + HexDump(payload, 1, count));
+    // A frame message carries 4 identifier bytes and 0 to 8 data bytes; any
+    // other count is not a frame the table could hold.
+    if (header[0] != kFrameMessage || count < kIdentifierBytes || count > kIdentifierBytes + kMaxDataLength)
+        return true;
+    const bool extended = Control->hardware == 0 ? (Control->radr11 & kExtendedFlag) != 0
+                                                 : (payload[1] & kExtendedFrameMark) != 0;
+    identifier = DecodeIdentifier(payload, extended);
+    length = count - kIdentifierBytes;
+    std::memcpy(data, payload + kIdentifierBytes, length);
+    return true;
+}

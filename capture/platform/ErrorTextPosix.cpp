@@ -1,0 +1,71 @@
+// Error texts on Linux come from strerror in the program's locale, turned
+// into UTF-8 for the window and the log.
+#include "ErrorText.h"
+
+#include <iconv.h>
+#include <langinfo.h>
+
+#include <cerrno>
+#include <cstring>
+#include <string_view>
+
+namespace {
+
+std::string ToUtf8(const std::string &text)
+{
+    const char *codeset = nl_langinfo(CODESET);
+    if (codeset == nullptr || std::string_view(codeset) == "UTF-8" || std::string_view(codeset) == "ANSI_X3.4-1968")
+        return text;
+    iconv_t cd = iconv_open("UTF-8", codeset);
+    if (cd == reinterpret_cast<iconv_t>(-1))
+        return text;
+    std::string out(text.size() * 4, '\0');
+    char *in = const_cast<char *>(text.data());
+    size_t inLeft = text.size();
+    char *outAt = out.data();
+    size_t outLeft = out.size();
+    const size_t done = iconv(cd, &in, &inLeft, &outAt, &outLeft);
+    iconv_close(cd);
+    if (done == static_cast<size_t>(-1))
+        return text;
+    out.resize(out.size() - outLeft);
+    return out;
+}
+
+// Trailing blanks, control characters and full stops go, as the operator
+// sees the text after a "/" or as a log line of its own.
+std::string Trim(std::string text)
+{
+    while (!text.empty()) {
+        const auto last = static_cast<unsigned char>(text.back());
+        if (last > ' ' && last != '.')
+            break;
+        text.pop_back();
+    }
+    return text;
+}
+
+}  // namespace
+
+std::string SystemErrorText(uint32_t code)
+{
+    char buffer[256] = {};
+    // The GNU strerror_r answers a pointer that may or may not be buffer.
+    const char *text = strerror_r(static_cast<int>(code), buffer, sizeof buffer);
+    return Trim(ToUtf8(text != nullptr ? text : ""));
+}
+
+uint32_t PortBusyError()
+{
+    return EBUSY;
+}
+
+uint32_t OutOfMemoryError()
+{
+    return ENOMEM;
+}
+
+uint32_t InputOutputError()
+{
+    return EIO;
+}

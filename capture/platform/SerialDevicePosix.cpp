@@ -1,0 +1,207 @@
+// The serial device on Linux: termios2 for exact rates, poll for per-byte
+// read waits, TIOCEXCL plus flock for exclusive use.
+#include "SerialDevice.h"
+
+#include <asm/termbits.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cerrno>
+#include <chrono>
+#include <string_view>
+
+namespace {
+
+constexpr std::string_view kComPrefix = "COM";
+constexpr int kPollForever = -1;
+
+bool IsComName(const std::string &name, unsigned &number)
+{
+    if (name.size() <= kComPrefix.size())
+        return false;
+    for (size_t i = 0; i < kComPrefix.size(); ++i)
+        if (std::toupper(static_cast<unsigned char>(name[i])) != kComPrefix[i])
+            return false;
+    number = 0;
+    for (size_t i = kComPrefix.size(); i < name.size(); ++i) {
+        if (!std::isdigit(static_cast<unsigned char>(name[i])) || number > 100000)
+            return false;
+        number = number * 10 + static_cast<unsigned>(name[i] - '0');
+    }
+    return number >= 1;
+}
+
+uint32_t LastError()
+{
+    return static_cast<uint32_t>(errno);
+}
+
+// The wait of one poll call: the read constant, with the full 32-bit range
+// folded into what poll can take.
+int PollTimeout(uint32_t waitMs)
+{
+    constexpr uint32_t kMaxPollMs = 0x7FFFFFFF;
+    return waitMs > kMaxPollMs ? kPollForever : static_cast<int>(waitMs);
+}
+
+}  // namespace
+
+std::string SerialDevice::DevicePath(const std::string &portName)
+{
+    if (portName.find('/') != std::string::npos)
+        return portName;
+    unsigned number = 0;
+    if (IsComName(portName, number))
+        return "/dev/ttyS" + std::to_string(number - 1);
+    return "/dev/" + portName;
+}
+
+uint32_t SerialDevice::Open(const std::string &portName)
+{
+    Close();
+    const std::string path = DevicePath(portName);
+    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return LastError();
+    // flock holds even against root, whom TIOCEXCL lets through.
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::ioctl(fd, TIOCEXCL) != 0) {
+        const uint32_t code = errno == EWOULDBLOCK ? EBUSY : LastError();
+        ::close(fd);
+        return code;
+    }
+    fd_ = fd;
+    aheadPos_ = aheadEnd_ = 0;
+    return 0;
+}
+
+void SerialDevice::Close()
+{
+    if (fd_ < 0)
+        return;
+    ::close(fd_);  // drops the lock and the exclusive mode with it
+    fd_ = -1;
+    aheadPos_ = aheadEnd_ = 0;
+}
+
+bool SerialDevice::IsOpen() const
+{
+    return fd_ >= 0;
+}
+
+uint32_t SerialDevice::Purge()
+{
+    aheadPos_ = aheadEnd_ = 0;
+    return ::ioctl(fd_, TCFLSH, TCIOFLUSH) == 0 ? 0 : LastError();
+}
+
+uint32_t SerialDevice::SetEventMask(uint32_t)
+{
+    // Nothing watches line events on this platform.
+    return fd_ >= 0 ? 0 : EBADF;
+}
+
+uint32_t SerialDevice::GetState(LineConfig &config)
+{
+    struct termios2 tio {};
+    if (::ioctl(fd_, TCGETS2, &tio) != 0)
+        return LastError();
+    config.BaudRate = tio.c_ospeed;
+    config.ByteSize = (tio.c_cflag & CSIZE) == CS8 ? 8 : (tio.c_cflag & CSIZE) == CS7 ? 7 : (tio.c_cflag & CSIZE) == CS6 ? 6 : 5;
+    config.Parity = (tio.c_cflag & PARENB) ? ((tio.c_cflag & PARODD) ? 1 : 2) : 0;
+    config.StopBits = (tio.c_cflag & CSTOPB) ? 2 : 0;
+    config.flagWord = 1;
+    return 0;
+}
+
+uint32_t SerialDevice::SetState(const LineConfig &config)
+{
+    struct termios2 tio {};
+    if (::ioctl(fd_, TCGETS2, &tio) != 0)
+        return LastError();
+    // Raw 8N1 without flow control; the rate exactly as asked.
+    tio.c_iflag = 0;
+    tio.c_oflag = 0;
+    tio.c_lflag = 0;
+    tio.c_cflag &= ~(CBAUD | CIBAUD | CSIZE | PARENB | PARODD | CSTOPB | CRTSCTS);
+    tio.c_cflag |= BOTHER | (BOTHER << IBSHIFT) | CREAD | CLOCAL | CS8;
+    if (config.Parity != 0)
+        tio.c_cflag |= PARENB | (config.Parity == 1 ? PARODD : 0);
+    if (config.StopBits == 2)
+        tio.c_cflag |= CSTOPB;
+    tio.c_ispeed = config.BaudRate;
+    tio.c_ospeed = config.BaudRate;
+    tio.c_cc[VMIN] = 0;
+    tio.c_cc[VTIME] = 0;
+    return ::ioctl(fd_, TCSETS2, &tio) == 0 ? 0 : LastError();
+}
+
+uint32_t SerialDevice::Escape(ModemLine function)
+{
+    int bits = function == ModemLine::SetRts ? TIOCM_RTS : TIOCM_DTR;
+    const unsigned long request = function == ModemLine::ClearDtr ? TIOCMBIC : TIOCMBIS;
+    if (::ioctl(fd_, request, &bits) == 0)
+        return 0;
+    // Pseudo-terminals and tunnelled ports have no modem lines at all.
+    return errno == ENOTTY || errno == EINVAL ? 0 : LastError();
+}
+
+uint32_t SerialDevice::SetTimeouts(const PortTimeouts &timeouts)
+{
+    if (fd_ < 0)
+        return EBADF;
+    readWaitMs_ = timeouts.ReadTotalTimeoutConstant;
+    writeMsPerByte_ = timeouts.WriteTotalTimeoutMultiplier;
+    writeConstantMs_ = timeouts.WriteTotalTimeoutConstant;
+    return 0;
+}
+
+uint32_t SerialDevice::ReadByte(uint8_t &byte, bool &got)
+{
+    got = false;
+    if (aheadPos_ == aheadEnd_) {
+        pollfd pfd{fd_, POLLIN, 0};
+        const int ready = ::poll(&pfd, 1, PollTimeout(readWaitMs_));
+        if (ready < 0)
+            return errno == EINTR ? 0 : LastError();
+        if (ready == 0)
+            return 0;
+        const ssize_t n = ::read(fd_, ahead_, sizeof ahead_);
+        if (n < 0)
+            return errno == EAGAIN || errno == EINTR ? 0 : LastError();
+        if (n == 0)
+            return EIO;  // hang-up: the device is gone
+        aheadPos_ = 0;
+        aheadEnd_ = static_cast<size_t>(n);
+    }
+    byte = ahead_[aheadPos_++];
+    got = true;
+    return 0;
+}
+
+uint32_t SerialDevice::Write(const uint8_t *bytes, size_t size, size_t &written)
+{
+    using Clock = std::chrono::steady_clock;
+    const auto bound = std::chrono::milliseconds(uint64_t{writeMsPerByte_} * size + writeConstantMs_);
+    const auto deadline = Clock::now() + bound;
+    written = 0;
+    while (written < size) {
+        const ssize_t n = ::write(fd_, bytes + written, size - written);
+        if (n > 0) {
+            written += static_cast<size_t>(n);
+            continue;
+        }
+        if (n < 0 && errno != EAGAIN && errno != EINTR)
+            return LastError();
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        if (left <= 0)
+            return 0;
+        pollfd pfd{fd_, POLLOUT, 0};
+        if (::poll(&pfd, 1, static_cast<int>(left)) < 0 && errno != EINTR)
+            return LastError();
+    }
+    return 0;
+}

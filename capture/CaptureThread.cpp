@@ -71,6 +71,9 @@ void TC1::RunCapture()
         logTimeBase = MillisecondClock();
         logBuffer.Clear();
     }
+    // The marker tells anyone watching that a run is still busy, for example
+    // closing the port and writing the log after a Stop.
+    Control->flags.fetch_or(FlagWord::kRunActive);
     RunAttempts();
     SaveLog();
     Control->flags.fetch_and(FlagWord::kAlive);

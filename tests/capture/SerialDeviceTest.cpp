@@ -1,0 +1,180 @@
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <string>
+
+#include "ErrorText.h"
+#include "SerialDevice.h"
+
+namespace {
+
+// A bare pseudo-terminal: the test plays the far end on the master.
+class Pty {
+public:
+    Pty()
+    {
+        master_ = posix_openpt(O_RDWR | O_NOCTTY);
+        EXPECT_GE(master_, 0);
+        EXPECT_EQ(grantpt(master_), 0);
+        EXPECT_EQ(unlockpt(master_), 0);
+        slave_ = ptsname(master_);
+    }
+    ~Pty() { close(master_); }
+    const std::string &slave() const { return slave_; }
+    void Send(std::string bytes) { ASSERT_EQ(write(master_, bytes.data(), bytes.size()), ssize_t(bytes.size())); }
+    std::string Receive(size_t size)
+    {
+        std::string got;
+        while (got.size() < size) {
+            pollfd pfd{master_, POLLIN, 0};
+            if (poll(&pfd, 1, 5000) <= 0)
+                break;
+            char buf[256];
+            const ssize_t n = read(master_, buf, std::min(sizeof buf, size - got.size()));
+            if (n <= 0)
+                break;
+            got.append(buf, size_t(n));
+        }
+        return got;
+    }
+    void Hangup()
+    {
+        close(master_);
+        master_ = -1;
+    }
+
+private:
+    int master_ = -1;
+    std::string slave_;
+};
+
+PortTimeouts ReadWait(uint32_t ms)
+{
+    return {kMaxDword, kMaxDword, ms, 5, 0};
+}
+
+class RateReadBack : public ::testing::TestWithParam<uint32_t> {};
+
+TEST_P(RateReadBack, NonStandardRatesAreSetExactly)
+{
+    Pty pty;
+    SerialDevice port;
+    ASSERT_EQ(port.Open(pty.slave()), 0u);
+    LineConfig config;
+    ASSERT_EQ(port.GetState(config), 0u);
+    config.BaudRate = GetParam();
+    config.ByteSize = 8;
+    ASSERT_EQ(port.SetState(config), 0u);
+    LineConfig back;
+    ASSERT_EQ(port.GetState(back), 0u);
+    EXPECT_EQ(back.BaudRate, GetParam());
+    EXPECT_EQ(back.ByteSize, 8);
+    EXPECT_EQ(back.Parity, 0);
+    EXPECT_EQ(back.StopBits, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rates, RateReadBack, ::testing::Values(833333u, 2000000u, 115200u));
+
+TEST(SerialDevice, MissingPortGivesFileNotFound)
+{
+    SerialDevice port;
+    EXPECT_EQ(port.Open("/dev/vektamon-no-such-port"), static_cast<uint32_t>(ENOENT));
+    EXPECT_FALSE(port.IsOpen());
+}
+
+TEST(SerialDevice, SecondOpenerIsToldThePortIsBusy)
+{
+    Pty pty;
+    SerialDevice first, second;
+    ASSERT_EQ(first.Open(pty.slave()), 0u);
+    EXPECT_EQ(second.Open(pty.slave()), PortBusyError());
+    first.Close();
+    EXPECT_EQ(second.Open(pty.slave()), 0u);
+}
+
+TEST(SerialDevice, ModemLinesArePassedOverWhereTheDeviceHasNone)
+{
+    Pty pty;
+    SerialDevice port;
+    ASSERT_EQ(port.Open(pty.slave()), 0u);
+    for (ModemLine line : {ModemLine::SetRts, ModemLine::SetDtr, ModemLine::ClearDtr})
+        EXPECT_EQ(port.Escape(line), 0u);
+}
+
+TEST(SerialDevice, ReadsOneByteAtATimeAndTimesOutWithNothing)
+{
+    Pty pty;
+    SerialDevice port;
+    ASSERT_EQ(port.Open(pty.slave()), 0u);
+    LineConfig config;
+    ASSERT_EQ(port.GetState(config), 0u);
+    ASSERT_EQ(port.SetState(config), 0u);  // raw mode
+    ASSERT_EQ(port.SetTimeouts(ReadWait(20)), 0u);
+    uint8_t byte = 0;
+    bool got = true;
+    EXPECT_EQ(port.ReadByte(byte, got), 0u);
+    EXPECT_FALSE(got);
+
+    pty.Send("\x70\x0C");
+    ASSERT_EQ(port.SetTimeouts(ReadWait(5000)), 0u);
+    EXPECT_EQ(port.ReadByte(byte, got), 0u);
+    EXPECT_TRUE(got);
+    EXPECT_EQ(byte, 0x70);
+    EXPECT_EQ(port.ReadByte(byte, got), 0u);
+    EXPECT_EQ(byte, 0x0C);
+}
+
+TEST(SerialDevice, PurgeDropsWhatIsPending)
+{
+    Pty pty;
+    SerialDevice port;
+    ASSERT_EQ(port.Open(pty.slave()), 0u);
+    LineConfig config;
+    ASSERT_EQ(port.GetState(config), 0u);
+    ASSERT_EQ(port.SetState(config), 0u);
+    ASSERT_EQ(port.SetTimeouts(ReadWait(5000)), 0u);
+    pty.Send("abc");
+    uint8_t byte = 0;
+    bool got = false;
+    ASSERT_EQ(port.ReadByte(byte, got), 0u);  // 'a', with "bc" read ahead
+    ASSERT_EQ(port.Purge(), 0u);
+    ASSERT_EQ(port.SetTimeouts(ReadWait(20)), 0u);
+    EXPECT_EQ(port.ReadByte(byte, got), 0u);
+    EXPECT_FALSE(got);
+}
+
+TEST(SerialDevice, WritesReachTheFarEnd)
+{
+    Pty pty;
+    SerialDevice port;
+    ASSERT_EQ(port.Open(pty.slave()), 0u);
+    LineConfig config;
+    ASSERT_EQ(port.GetState(config), 0u);
+    ASSERT_EQ(port.SetState(config), 0u);
+    ASSERT_EQ(port.SetTimeouts(ReadWait(100)), 0u);
+    const uint8_t message[] = {0x57, 0x01, 0x03};
+    size_t written = 0;
+    ASSERT_EQ(port.Write(message, sizeof message, written), 0u);
+    EXPECT_EQ(written, sizeof message);
+    EXPECT_EQ(pty.Receive(3), "\x57\x01\x03");
+}
+
+TEST(SerialDevice, HangUpIsAFailureNotSilence)
+{
+    Pty pty;
+    SerialDevice port;
+    ASSERT_EQ(port.Open(pty.slave()), 0u);
+    ASSERT_EQ(port.SetTimeouts(ReadWait(5000)), 0u);
+    pty.Hangup();
+    uint8_t byte = 0;
+    bool got = false;
+    EXPECT_NE(port.ReadByte(byte, got), 0u);
+    EXPECT_FALSE(got);
+}
+
+}  // namespace

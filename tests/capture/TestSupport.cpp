@@ -1,0 +1,151 @@
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+namespace fs = std::filesystem;
+
+namespace testing_support {
+
+bool WaitFor(const std::function<bool()> &cond, std::chrono::milliseconds deadline)
+{
+    const auto end = std::chrono::steady_clock::now() + deadline;
+    while (!cond()) {
+        if (std::chrono::steady_clock::now() > end)
+            return cond();
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return true;
+}
+
+TempDir::TempDir()
+{
+    std::string pattern = (fs::temp_directory_path() / "vektamon-test-XXXXXX").string();
+    const char *made = mkdtemp(pattern.data());
+    if (made == nullptr)
+        throw std::runtime_error("mkdtemp failed");
+    path_ = made;
+}
+
+TempDir::~TempDir()
+{
+    std::error_code ignored;
+    fs::remove_all(path_, ignored);
+}
+
+std::vector<fs::path> TempDir::LogFiles() const
+{
+    std::vector<fs::path> files;
+    for (const auto &entry : fs::directory_iterator(path_))
+        if (entry.path().extension() == ".log")
+            files.push_back(entry.path());
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+std::string ReadFile(const fs::path &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+std::vector<std::string> LogMessages(const std::string &fileText)
+{
+    std::vector<std::string> messages;
+    size_t pos = 0;
+    while (pos < fileText.size()) {
+        const size_t end = fileText.find("\r\n", pos);
+        const std::string line = fileText.substr(pos, end - pos);
+        messages.push_back(line.size() >= 12 ? line.substr(12) : line);
+        if (end == std::string::npos)
+            break;
+        pos = end + 2;
+    }
+    return messages;
+}
+
+std::vector<std::string> AllLogMessages(const TempDir &dir)
+{
+    std::vector<std::string> all;
+    for (const auto &file : dir.LogFiles()) {
+        const auto messages = LogMessages(ReadFile(file));
+        all.insert(all.end(), messages.begin(), messages.end());
+    }
+    return all;
+}
+
+void PrepareControl(TCaptureControl &control, const TempDir &dir, const std::string &port)
+{
+    ResetControl(control);
+    control.flags = FlagWord::kThreadEnded;
+    StoreText(control.logPath, dir.logPath());
+    StoreText(control.portName, port);
+    control.rto = 1000;
+    control.radr11 = 0x7E0;
+    control.radr12 = 0x7E8;
+    control.rmsk1 = 0xFFF;
+    control.radr21 = 0x7E1;
+    control.radr22 = 0x7E9;
+    control.radr23 = 0x7E2;
+    control.radr24 = 0x7EA;
+    control.rmsk2 = 0xFFF;
+    control.canBaud = 500000;
+    control.samp = 80;
+    control.sjw = 15;
+    control.adapterLog = true;
+    control.canLog = true;
+    control.hardware = 0;
+}
+
+CaptureThread::CaptureThread()
+{
+    TC1 *t = new TC1(true);
+    t->Control = &CaptureControl;
+    t->Start();
+    EXPECT_TRUE(WaitFor([] { return CaptureControl.flags.load() == FlagWord::kAlive; }));
+}
+
+CaptureThread::~CaptureThread()
+{
+    if (!ended_) {
+        EXPECT_TRUE(End());
+    }
+}
+
+void CaptureThread::Start()
+{
+    CaptureControl.flags.store(FlagWord::kStart);
+}
+
+void CaptureThread::Stop()
+{
+    CaptureControl.flags.store(FlagWord::kAlive);
+    // The run is over, log written, once its activity marker is gone.
+    EXPECT_TRUE(WaitFor([] { return CaptureControl.flags.load() == FlagWord::kAlive; }));
+}
+
+void CaptureThread::Cut()
+{
+    CaptureControl.flags.store(FlagWord::kStartAndCut);
+}
+
+bool CaptureThread::End()
+{
+    ended_ = true;
+    CaptureControl.flags.store(FlagWord::kEnd);
+    return WaitFor([] { return CaptureControl.flags.load() == FlagWord::kThreadEnded; });
+}
+
+DetachedCapture::DetachedCapture() : control(std::make_unique<TCaptureControl>()), thread(std::make_unique<TC1>(true))
+{
+    thread->Control = control.get();
+}
+
+}  // namespace testing_support

@@ -1,0 +1,66 @@
+// Helpers shared by the capture tests: temporary folders, condition waits,
+// and a capture thread started the way the window starts it.
+#pragma once
+
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "Unit2.h"
+
+namespace testing_support {
+
+constexpr auto kDeadline = std::chrono::seconds(15);
+
+// Polls cond until it holds or the deadline passes; answers its last value.
+bool WaitFor(const std::function<bool()> &cond, std::chrono::milliseconds deadline = kDeadline);
+
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    const std::filesystem::path &path() const { return path_; }
+    // The folder with a trailing separator, as logPath holds it.
+    std::string logPath() const { return path_.string() + "/"; }
+    std::vector<std::filesystem::path> LogFiles() const;
+
+private:
+    std::filesystem::path path_;
+};
+
+std::string ReadFile(const std::filesystem::path &path);
+// The lines of a log file (split at CR LF) without their stamps.
+std::vector<std::string> LogMessages(const std::string &fileText);
+// All log files of a folder concatenated in name order, as messages.
+std::vector<std::string> AllLogMessages(const TempDir &dir);
+
+// Resets a record and fills it with the window's defaults for a capture.
+void PrepareControl(TCaptureControl &control, const TempDir &dir, const std::string &port);
+
+// A capture thread on CaptureControl, ended through the handshake at scope exit.
+class CaptureThread {
+public:
+    CaptureThread();
+    ~CaptureThread();
+    void Start();  // flags := 0x8001
+    void Stop();   // flags := 0x8000, then wait for the run to end
+    void Cut();    // flags := 0x8003
+    // flags := 0, then wait for 0x2000.
+    bool End();
+
+private:
+    bool ended_ = false;
+};
+
+// A TC1 that is never started, on a record of its own, for calling the
+// thread's operations directly from the test.
+struct DetachedCapture {
+    DetachedCapture();
+    std::unique_ptr<TCaptureControl> control;
+    std::unique_ptr<TC1> thread;
+};
+
+}  // namespace testing_support

@@ -1,57 +1,15 @@
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <poll.h>
-#include <stdlib.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <string>
 
 #include "ErrorText.h"
 #include "SerialDevice.h"
+#include "TestSupport.h"
 
 namespace {
 
-// A bare pseudo-terminal: the test plays the far end on the master.
-class Pty {
-public:
-    Pty()
-    {
-        master_ = posix_openpt(O_RDWR | O_NOCTTY);
-        EXPECT_GE(master_, 0);
-        EXPECT_EQ(grantpt(master_), 0);
-        EXPECT_EQ(unlockpt(master_), 0);
-        slave_ = ptsname(master_);
-    }
-    ~Pty() { close(master_); }
-    const std::string &slave() const { return slave_; }
-    void Send(std::string bytes) { ASSERT_EQ(write(master_, bytes.data(), bytes.size()), ssize_t(bytes.size())); }
-    std::string Receive(size_t size)
-    {
-        std::string got;
-        while (got.size() < size) {
-            pollfd pfd{master_, POLLIN, 0};
-            if (poll(&pfd, 1, 5000) <= 0)
-                break;
-            char buf[256];
-            const ssize_t n = read(master_, buf, std::min(sizeof buf, size - got.size()));
-            if (n <= 0)
-                break;
-            got.append(buf, size_t(n));
-        }
-        return got;
-    }
-    void Hangup()
-    {
-        close(master_);
-        master_ = -1;
-    }
-
-private:
-    int master_ = -1;
-    std::string slave_;
-};
+using testing_support::Pty;
 
 PortTimeouts ReadWait(uint32_t ms)
 {

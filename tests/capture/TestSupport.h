@@ -37,6 +37,22 @@ std::vector<std::string> LogMessages(const std::string &fileText);
 // All log files of a folder concatenated in name order, as messages.
 std::vector<std::string> AllLogMessages(const TempDir &dir);
 
+// A bare pseudo-terminal: the test plays the far end on the master.
+class Pty {
+public:
+    Pty();
+    ~Pty();
+    const std::string &slave() const { return slave_; }
+    void Send(const std::string &bytes);
+    // Up to size bytes, waiting at most a few seconds for them.
+    std::string Receive(size_t size);
+    void Hangup();
+
+private:
+    int master_ = -1;
+    std::string slave_;
+};
+
 // Resets a record and fills it with the window's defaults for a capture.
 void PrepareControl(TCaptureControl &control, const TempDir &dir, const std::string &port);
 

@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Installs what is needed, then builds and runs every test three times:
+# plainly, under AddressSanitizer+UBSan and under ThreadSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/install-deps.sh
+
+export QT_QPA_PLATFORM=offscreen
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
+
+suite() {
+  local dir=$1
+  shift
+  echo "=== $dir"
+  cmake -S . -B "$dir" -G Ninja "$@" >/dev/null
+  cmake --build "$dir" -j2
+  ctest --test-dir "$dir" --output-on-failure -j2
+}
+
+suite build-test/asan -DCMAKE_BUILD_TYPE=Debug -DVEKTA_SANITIZE=address,undefined
+suite build-test/tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVEKTA_SANITIZE=thread
+suite build-test/plain -DCMAKE_BUILD_TYPE=RelWithDebInfo

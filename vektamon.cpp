@@ -1,0 +1,14 @@
+// The program's entry: the operator's window and, behind it, the capture thread.
+#include <QApplication>
+
+#include "Unit1.h"
+#include "Version.h"
+
+int main(int argc, char *argv[])
+{
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QString::fromUtf8(kApplicationTitle));
+    TForm1 Form1(QApplication::applicationDirPath().toStdString() + '/');
+    Form1.show();
+    return QApplication::exec();
+}

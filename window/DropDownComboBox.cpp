@@ -1,0 +1,7 @@
+#include "DropDownComboBox.h"
+
+void TDropDownComboBox::showPopup()
+{
+    emit DropDown();
+    QComboBox::showPopup();
+}

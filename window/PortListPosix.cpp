@@ -1,0 +1,10 @@
+#include "PortList.h"
+
+namespace {
+constexpr char kTtyClassFolder[] = "/sys/class/tty";
+}
+
+std::vector<std::string> SystemPortNames()
+{
+    return TtyDevices(kTtyClassFolder);
+}

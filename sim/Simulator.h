@@ -82,6 +82,8 @@ public:
     bool Replug(std::string &error);
 
     void SetFault(Fault fault);
+    // Commands with these codes get no answer at all (replaces the former set).
+    void SetIgnoredCommands(const std::vector<uint8_t> &codes);
 
     // Everything received so far, split into messages, in order.
     std::vector<ReceivedMessage> Received() const;

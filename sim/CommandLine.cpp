@@ -1,0 +1,121 @@
+#include "CommandLine.h"
+
+#include <charconv>
+#include <limits>
+
+namespace vektasim {
+
+namespace {
+
+template <typename Number>
+bool ParseNumber(const std::string &text, Number &value)
+{
+    const char *end = text.data() + text.size();
+    const auto result = std::from_chars(text.data(), end, value);
+    return result.ec == std::errc() && result.ptr == end && !text.empty();
+}
+
+// The value of an option that takes one; i moves past it.
+bool TakeValue(const std::vector<std::string> &args, size_t &i, std::string &value, std::string &error)
+{
+    if (i + 1 >= args.size()) {
+        error = args[i] + " needs a value";
+        return false;
+    }
+    value = args[++i];
+    return true;
+}
+
+bool ParseKind(const std::string &text, Kind &kind, std::string &error)
+{
+    if (text == "vekta")
+        kind = Kind::Vekta;
+    else if (text == "trilox")
+        kind = Kind::Trilox;
+    else {
+        error = "--kind takes vekta or trilox, not \"" + text + "\"";
+        return false;
+    }
+    return true;
+}
+
+bool ParseOption(const std::vector<std::string> &args, size_t &i, CommandLine &line, std::string &error)
+{
+    Options &o = line.options;
+    const std::string &arg = args[i];
+    std::string value;
+    if ((arg == "--replay" || arg == "--flood") && o.traffic != Traffic::Generator) {
+        error = "--replay and --flood exclude each other";
+        return false;
+    }
+    if (arg == "--help" || arg == "-h")
+        line.help = true;
+    else if (arg == "--fast")
+        o.replayFast = true;
+    else if (arg == "--loop")
+        o.replayLoop = true;
+    else if (arg == "--throttle")
+        o.throttle = true;
+    else if (arg == "--silent")
+        o.answerCommands = false;
+    else if (arg == "--kind")
+        return TakeValue(args, i, value, error) && ParseKind(value, o.kind, error);
+    else if (arg == "--link")
+        return TakeValue(args, i, o.linkPath, error);
+    else if (arg == "--replay") {
+        o.traffic = Traffic::Replay;
+        return TakeValue(args, i, o.replayFile, error);
+    } else if (arg == "--flood") {
+        o.traffic = Traffic::Flood;
+        if (!TakeValue(args, i, value, error))
+            return false;
+        if (!ParseNumber(value, o.floodIds) || o.floodIds == 0) {
+            error = "--flood takes a number of identifiers above 0, not \"" + value + "\"";
+            return false;
+        }
+    } else if (arg == "--frames") {
+        if (!TakeValue(args, i, value, error))
+            return false;
+        if (!ParseNumber(value, o.frameLimit)) {
+            error = "--frames takes a number, not \"" + value + "\"";
+            return false;
+        }
+    } else {
+        error = "unknown option \"" + arg + "\"";
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool ParseCommandLine(const std::vector<std::string> &args, CommandLine &line, std::string &error)
+{
+    line = CommandLine{};
+    for (size_t i = 0; i < args.size(); ++i)
+        if (!ParseOption(args, i, line, error))
+            return false;
+    return true;
+}
+
+std::string Usage()
+{
+    return "Usage: vektasim [options]\n"
+           "Plays a VEKTA or TRILOX CAN adapter on a pseudo-terminal until SIGINT or SIGTERM.\n"
+           "Prints the serial port to open (the slave, and the link if one is made).\n"
+           "\n"
+           "  --kind vekta|trilox  adapter kind (default vekta)\n"
+           "  --link PATH          keep a symbolic link to the serial port at PATH\n"
+           "  --replay FILE        stream the frames of a candump -l file\n"
+           "  --fast               replay as fast as possible, not at the recorded timing\n"
+           "  --loop               start the replay over at its end\n"
+           "  --flood N            stream as fast as possible over N identifiers\n"
+           "                       (11-bit up to 2048, 29-bit above)\n"
+           "  --frames N           stop streaming after N frames (default: no limit)\n"
+           "  --throttle           pace output to the real line, 83333 bytes/s\n"
+           "  --silent             answer no command\n"
+           "  --help               show this text\n"
+           "Without --replay or --flood a built-in generator streams a few periodic identifiers.\n";
+}
+
+}  // namespace vektasim

@@ -1,0 +1,18 @@
+// Frame messages as the adapter puts them on the line.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "Simulator.h"
+
+namespace vektasim {
+
+constexpr uint8_t kFrameMessageType = 0x70;
+constexpr uint8_t kIdentifierBytes = 4;
+constexpr uint8_t kMaxDataBytes = 8;
+
+// Appends the frame message for frame to out, without a temporary.
+void AppendFrameMessage(const CanFrame &frame, Kind kind, std::vector<uint8_t> &out);
+
+}  // namespace vektasim

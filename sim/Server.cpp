@@ -1,0 +1,259 @@
+#include "Server.h"
+
+#include <poll.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include "LineRate.h"
+#include "WakeFd.h"
+
+namespace vektasim {
+
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr uint32_t kLineRateBitsPerSecond = 833333;
+constexpr uint32_t kBitsPerByte = 10;  // start, eight data, stop
+constexpr uint32_t kLineBytesPerSecond = kLineRateBitsPerSecond / kBitsPerByte;
+constexpr size_t kThrottleBurstBytes = 256;
+// Output is built up to this much ahead, then written in big chunks.
+constexpr size_t kChunkBytes = 64 * 1024;
+constexpr size_t kQueueBatchFrames = 1024;
+constexpr size_t kReadBytes = 4096;
+constexpr uint8_t kLastInitCommand = 0x57;
+// A type no command uses, for the wrong-type faults.
+constexpr uint8_t kWrongTypeFlip = 0x80;
+constexpr int kMaxGarbageBytes = 4;
+// A hung-up master polls readable for ever; it is looked at this often.
+constexpr auto kClientRetry = 2ms;
+constexpr unsigned kNoiseSeed = 0x5eed;
+
+timespec ToTimespec(Clock::duration wait)
+{
+    const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(wait).count();
+    return {static_cast<time_t>(ns / 1000000000), static_cast<long>(ns % 1000000000)};
+}
+
+}  // namespace
+
+Server::Server(const Options &options, SharedState &shared, TrafficSource *traffic, int masterFd, WakeFd &wake,
+               const std::atomic<bool> &stop)
+    : options_(options), shared_(shared), traffic_(traffic), master_(masterFd), wake_(wake), stop_(stop),
+      noise_(kNoiseSeed)
+{
+    if (options.throttle)
+        throttle_.emplace(kLineBytesPerSecond, kThrottleBurstBytes, Clock::now());
+}
+
+bool Server::Run(std::string &error)
+{
+    while (!stop_.load()) {
+        if (clientAbsent_) {
+            WaitForClient();
+            continue;
+        }
+        const auto now = Clock::now();
+        Fill(now);
+        pollfd fds[2] = {{master_, static_cast<short>(POLLIN | (WantsWrite(now) ? POLLOUT : 0)), 0},
+                         {wake_.Fd(), POLLIN, 0}};
+        const auto wakeTime = WakeTime(now);
+        const timespec wait = ToTimespec(wakeTime ? *wakeTime - now : Clock::duration::zero());
+        if (::ppoll(fds, 2, wakeTime ? &wait : nullptr, nullptr) < 0) {
+            if (errno == EINTR)
+                continue;
+            error = std::string("poll: ") + std::strerror(errno);
+            return false;
+        }
+        if (fds[1].revents != 0)
+            wake_.Drain();
+        if (fds[0].revents & (POLLIN | POLLHUP | POLLERR))
+            ReadInput();
+        if (!clientAbsent_ && (fds[0].revents & POLLOUT))
+            Write(Clock::now());
+    }
+    return true;
+}
+
+void Server::WaitForClient()
+{
+    pollfd wake = {wake_.Fd(), POLLIN, 0};
+    const timespec retry = ToTimespec(kClientRetry);
+    if (::ppoll(&wake, 1, &retry, nullptr) > 0)
+        wake_.Drain();
+    pollfd master = {master_, POLLIN, 0};
+    if (::poll(&master, 1, 0) >= 0 && !(master.revents & POLLHUP))
+        clientAbsent_ = false;
+}
+
+void Server::Fill(Clock::time_point now)
+{
+    if (!streaming_ || Silenced() || outbox_.Pending() >= kChunkBytes)
+        return;
+    batch_.clear();
+    shared_.TakeQueued(batch_, kQueueBatchFrames);
+    for (size_t i = 0; i < batch_.size(); ++i) {
+        if (!AddFrame(batch_[i])) {
+            shared_.Requeue({batch_.begin() + static_cast<std::ptrdiff_t>(i) + 1, batch_.end()});
+            return;
+        }
+    }
+    while (traffic_ != nullptr && outbox_.Pending() < kChunkBytes) {
+        const auto due = traffic_->NextDue();
+        if (!due || *due > now || !AddFrame(traffic_->Take()))
+            return;
+    }
+}
+
+bool Server::AddFrame(const CanFrame &frame)
+{
+    const Fault fault = shared_.CurrentFault();
+    if (fault == Fault::CutShort && shared_.TakeCutShort()) {
+        // Type and count only; the client waits in vain for the rest.
+        const auto message = EncodeFrameMessage(frame, options_.kind);
+        outbox_.AddOther(message.data(), 2);
+        SetStreaming(false);
+        return false;
+    }
+    outbox_.AddFrame(frame, options_.kind);
+    if (fault == Fault::Garbage)
+        AddGarbage();
+    return true;
+}
+
+void Server::AddGarbage()
+{
+    std::uniform_int_distribution<int> size(1, kMaxGarbageBytes);
+    std::uniform_int_distribution<int> byte(0, 255);
+    uint8_t noise[kMaxGarbageBytes];
+    const int count = size(noise_);
+    for (int i = 0; i < count; ++i)
+        noise[i] = static_cast<uint8_t>(byte(noise_));
+    outbox_.AddOther(noise, static_cast<size_t>(count));
+}
+
+void Server::ReadInput()
+{
+    uint8_t bytes[kReadBytes];
+    std::vector<uint8_t> completed;
+    for (;;) {
+        const ssize_t size = ::read(master_, bytes, sizeof bytes);
+        if (size > 0) {
+            uint32_t lineRate = 0;
+            if (!SlaveLineRate(master_, lineRate))
+                lineRate = 0;
+            completed.clear();
+            shared_.Receive(bytes, static_cast<size_t>(size), lineRate, completed);
+            for (uint8_t code : completed)
+                React(code);
+            continue;
+        }
+        if (size < 0 && errno == EINTR)
+            continue;
+        if (size < 0 && errno == EAGAIN)
+            return;
+        // EIO: the last slave descriptor was closed.
+        ClientGone();
+        return;
+    }
+}
+
+void Server::React(uint8_t code)
+{
+    StopStreaming();
+    if (Silenced())
+        return;
+    if (options_.answerCommands && !shared_.Ignores(code))
+        Answer(code);
+    if (code == kLastInitCommand) {
+        if (traffic_ != nullptr)
+            traffic_->Resume(Clock::now());
+        SetStreaming(true);
+    }
+}
+
+void Server::Answer(uint8_t code)
+{
+    const Fault fault = shared_.CurrentFault();
+    const uint8_t wrong[] = {static_cast<uint8_t>(code ^ kWrongTypeFlip), 0};
+    const uint8_t right[] = {code, 0};
+    if (fault == Fault::WrongTypeFirst || fault == Fault::WrongTypeOnly)
+        outbox_.AddOther(wrong, sizeof wrong);
+    if (fault != Fault::WrongTypeOnly)
+        outbox_.AddOther(right, sizeof right);
+}
+
+bool Server::WantsWrite(Clock::time_point now)
+{
+    if (outbox_.Pending() == 0 || Silenced())
+        return false;
+    return !throttle_ || throttle_->Available(now) > 0;
+}
+
+void Server::Write(Clock::time_point now)
+{
+    size_t size = outbox_.Pending();
+    if (throttle_)
+        size = std::min(size, throttle_->Available(now));
+    if (size == 0 || Silenced())
+        return;
+    const ssize_t written = ::write(master_, outbox_.Data(), size);
+    if (written < 0) {
+        if (errno != EAGAIN && errno != EINTR)
+            ClientGone();
+        return;
+    }
+    if (throttle_)
+        throttle_->Take(static_cast<size_t>(written));
+    scratch_.clear();
+    outbox_.Written(static_cast<size_t>(written), scratch_);
+    shared_.FramesWritten(scratch_);
+}
+
+// When to look again without an event: the next frame due, or the moment
+// the throttle lets the next byte go; nothing means wait for an event.
+std::optional<Clock::time_point> Server::WakeTime(Clock::time_point now)
+{
+    std::optional<Clock::time_point> wake;
+    if (Silenced())
+        return wake;
+    if (streaming_ && traffic_ != nullptr && outbox_.Pending() < kChunkBytes)
+        wake = traffic_->NextDue();
+    if (throttle_ && outbox_.Pending() > 0 && throttle_->Available(now) == 0) {
+        const auto ready = now + throttle_->UntilAvailable(1);
+        wake = wake ? std::min(*wake, ready) : ready;
+    }
+    if (wake && *wake < now)
+        wake = now;
+    return wake;
+}
+
+void Server::SetStreaming(bool on)
+{
+    streaming_ = on;
+    shared_.SetStreaming(on);
+}
+
+// Frames not yet begun go back to the queue, to follow the next 0x57.
+void Server::StopStreaming()
+{
+    SetStreaming(false);
+    scratch_.clear();
+    outbox_.DropUnstarted(scratch_);
+    shared_.Requeue(scratch_);
+}
+
+void Server::ClientGone()
+{
+    StopStreaming();
+    scratch_.clear();
+    outbox_.DropAll(scratch_);
+    shared_.Requeue(scratch_);
+    shared_.BreakReceived();
+    clientAbsent_ = true;
+}
+
+}  // namespace vektasim

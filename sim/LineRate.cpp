@@ -7,14 +7,13 @@
 
 namespace vektasim {
 
-bool SlaveLineRate(int masterFd, uint32_t &bitsPerSecond)
+uint32_t SlaveLineRate(int masterFd)
 {
     // On a master, the terminal calls act on the slave's settings.
     struct termios2 settings {};
     if (::ioctl(masterFd, TCGETS2, &settings) != 0)
-        return false;
-    bitsPerSecond = settings.c_ospeed;
-    return true;
+        return 0;
+    return settings.c_ospeed;
 }
 
 }  // namespace vektasim

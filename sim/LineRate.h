@@ -5,7 +5,7 @@
 
 namespace vektasim {
 
-// Answers false when the terminal settings cannot be read.
-bool SlaveLineRate(int masterFd, uint32_t &bitsPerSecond);
+// In bit/s; 0 when the terminal settings cannot be read.
+uint32_t SlaveLineRate(int masterFd);
 
 }  // namespace vektasim

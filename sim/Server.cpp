@@ -138,17 +138,10 @@ void Server::AddGarbage()
 void Server::ReadInput()
 {
     uint8_t bytes[kReadBytes];
-    std::vector<uint8_t> completed;
     for (;;) {
         const ssize_t size = ::read(master_, bytes, sizeof bytes);
         if (size > 0) {
-            uint32_t lineRate = 0;
-            if (!SlaveLineRate(master_, lineRate))
-                lineRate = 0;
-            completed.clear();
-            shared_.Receive(bytes, static_cast<size_t>(size), lineRate, completed);
-            for (uint8_t code : completed)
-                React(code);
+            Take(bytes, static_cast<size_t>(size));
             continue;
         }
         if (size < 0 && errno == EINTR)
@@ -158,6 +151,20 @@ void Server::ReadInput()
         // EIO: the last slave descriptor was closed.
         ClientGone();
         return;
+    }
+}
+
+// A message is published only after it was acted upon, so a caller that
+// sees it knows which fault its answer followed.
+void Server::Take(const uint8_t *bytes, size_t size)
+{
+    const uint32_t lineRate = SlaveLineRate(master_);
+    ReceivedMessage message;
+    for (size_t i = 0; i < size; ++i) {
+        if (splitter_.Add(bytes[i], lineRate, message)) {
+            React(message.bytes[0]);
+            shared_.AddReceived(std::move(message));
+        }
     }
 }
 
@@ -252,7 +259,9 @@ void Server::ClientGone()
     scratch_.clear();
     outbox_.DropAll(scratch_);
     shared_.Requeue(scratch_);
-    shared_.BreakReceived();
+    ReceivedMessage unfinished;
+    if (splitter_.TakeUnfinished(unfinished))
+        shared_.AddReceived(std::move(unfinished));
     clientAbsent_ = true;
 }
 

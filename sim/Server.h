@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "Clock.h"
+#include "MessageSplitter.h"
 #include "Outbox.h"
 #include "SharedState.h"
 #include "Simulator.h"
@@ -34,6 +35,7 @@ private:
     bool AddFrame(const CanFrame &frame);
     void AddGarbage();
     void ReadInput();
+    void Take(const uint8_t *bytes, size_t size);
     void React(uint8_t code);
     void Answer(uint8_t code);
     bool WantsWrite(Clock::time_point now);
@@ -49,6 +51,7 @@ private:
     int master_;
     WakeFd &wake_;
     const std::atomic<bool> &stop_;
+    MessageSplitter splitter_;
     Outbox outbox_;
     std::optional<TokenBucket> throttle_;
     std::minstd_rand noise_;

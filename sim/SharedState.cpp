@@ -4,16 +4,10 @@
 
 namespace vektasim {
 
-void SharedState::Receive(const uint8_t *bytes, size_t size, uint32_t lineRate, std::vector<uint8_t> &completed)
+void SharedState::AddReceived(ReceivedMessage message)
 {
     std::lock_guard lock(mutex_);
-    inbox_.Feed(bytes, size, lineRate, completed);
-}
-
-void SharedState::BreakReceived()
-{
-    std::lock_guard lock(mutex_);
-    inbox_.Break();
+    received_.push_back(std::move(message));
 }
 
 void SharedState::FramesWritten(const std::vector<CanFrame> &frames)
@@ -56,19 +50,22 @@ bool SharedState::TakeCutShort()
 std::vector<ReceivedMessage> SharedState::Received() const
 {
     std::lock_guard lock(mutex_);
-    return inbox_.Messages();
+    return received_;
 }
 
 std::vector<uint8_t> SharedState::ReceivedBytes() const
 {
     std::lock_guard lock(mutex_);
-    return inbox_.Bytes();
+    std::vector<uint8_t> all;
+    for (const auto &message : received_)
+        all.insert(all.end(), message.bytes.begin(), message.bytes.end());
+    return all;
 }
 
 void SharedState::ClearReceived()
 {
     std::lock_guard lock(mutex_);
-    inbox_.Clear();
+    received_.clear();
 }
 
 std::vector<CanFrame> SharedState::SentFrames() const

@@ -8,7 +8,6 @@
 #include <mutex>
 #include <vector>
 
-#include "Inbox.h"
 #include "Simulator.h"
 
 namespace vektasim {
@@ -16,8 +15,8 @@ namespace vektasim {
 class SharedState {
 public:
     // Serving side.
-    void Receive(const uint8_t *bytes, size_t size, uint32_t lineRate, std::vector<uint8_t> &completed);
-    void BreakReceived();
+    // A message the serving thread has acted upon.
+    void AddReceived(ReceivedMessage message);
     void FramesWritten(const std::vector<CanFrame> &frames);
     // Moves up to most queued frames to the end of into.
     void TakeQueued(std::vector<CanFrame> &into, size_t most);
@@ -43,7 +42,7 @@ public:
 
 private:
     mutable std::mutex mutex_;
-    Inbox inbox_;
+    std::vector<ReceivedMessage> received_;
     std::deque<CanFrame> queue_;
     std::vector<CanFrame> sent_;
     std::bitset<256> ignored_;

@@ -41,7 +41,8 @@ constexpr int kGridRowHeight = 18;
 
 QFont LabelFont()
 {
-    QFont font(QStringLiteral("Arial"));
+    QFont font;
+    font.setFamilies({QStringLiteral("Arial"), QStringLiteral("Liberation Sans")});
     font.setPixelSize(13);
     font.setBold(true);
     return font;
@@ -49,7 +50,9 @@ QFont LabelFont()
 
 QFont WindowFont()
 {
-    QFont font(QStringLiteral("MS Sans Serif"));
+    QFont font;
+    // Metric-compatible stand-ins come after the designed face, for systems without it.
+    font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans")});
     font.setPixelSize(11);
     return font;
 }

@@ -30,7 +30,8 @@ const QColor kFrameColour(192, 192, 192);
 
 QFont GridFont()
 {
-    QFont font(QStringLiteral("Tahoma"));
+    QFont font;
+    font.setFamilies({QStringLiteral("Tahoma"), QStringLiteral("Liberation Sans")});
     font.setPixelSize(11);
     font.setBold(true);
     return font;

@@ -1,0 +1,134 @@
+// Whole captures through the window, from an adapter simulated on a
+// pseudo-terminal.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+
+#include <fstream>
+#include <set>
+
+#include "DropDownComboBox.h"
+#include "FormFixture.h"
+#include "Simulator.h"
+#include "StatusGrid.h"
+#include "StringGrid.h"
+#include "Unit2.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct KindCase {
+    vektasim::Kind kind;
+    int hardware;
+    const char *name;
+};
+
+class WholeCaptureTest : public FormTest, public testing::WithParamInterface<KindCase> {
+protected:
+    void SetUp() override
+    {
+        FormTest::SetUp();
+        vektasim::Options options;
+        options.kind = GetParam().kind;
+        simulator_ = std::make_unique<vektasim::Simulator>(options);
+        std::string error;
+        ASSERT_TRUE(simulator_->Start(error)) << error;
+    }
+
+    void TearDown() override
+    {
+        FormTest::TearDown();
+        simulator_->Stop();
+    }
+
+    // Creates the window, chooses the simulated port and presses Start.
+    TForm1 &StartCapture()
+    {
+        TForm1 &form = CreateForm();
+        form.ComboBox1->setEditText(QString::fromStdString(simulator_->PortPath()));
+        form.ComboBox2->setCurrentIndex(GetParam().hardware);
+        form.CheckBox2->setChecked(true);
+        form.Button1->click();
+        return form;
+    }
+
+    std::set<std::string> TabledIdentifiers() const
+    {
+        std::set<std::string> ids;
+        const uint16_t count = CaptureControl.frameCount.load(std::memory_order_acquire);
+        for (uint16_t row = 0; row < count; ++row)
+            ids.insert(CellText(CaptureControl.frames[row], StatusColumn::kId, false));
+        return ids;
+    }
+
+    std::vector<fs::path> LogFiles() const
+    {
+        std::vector<fs::path> logs;
+        for (const auto &entry : fs::directory_iterator(folder_))
+            if (entry.path().extension() == ".log")
+                logs.push_back(entry.path());
+        return logs;
+    }
+
+    bool SomeLogHolds(const std::string &text) const
+    {
+        for (const fs::path &log : LogFiles()) {
+            std::ifstream file(log, std::ios::binary);
+            const std::string bytes{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+            if (bytes.find(text) != std::string::npos)
+                return true;
+        }
+        return false;
+    }
+
+    std::unique_ptr<vektasim::Simulator> simulator_;
+};
+
+TEST_P(WholeCaptureTest, StartFillsTheTableCutWritesALogStopEndsTheRunAndCloseEndsTheThread)
+{
+    TForm1 &form = StartCapture();
+    EXPECT_TRUE(WaitUntil([&form] { return form.Label1->text() == "Обмен (- мс)"; }))
+        << form.Label1->text().toStdString() << " " << form.Label2->text().toStdString();
+    EXPECT_TRUE(WaitUntil([&form] { return form.StringGrid1->RowCount() >= 4; }));
+    const std::set<std::string> ids = TabledIdentifiers();
+    for (const char *id : {"00000100", "00000200", "00000316", "000007E8"})
+        EXPECT_EQ(ids.count(id), 1u) << id;
+    EXPECT_EQ(form.Label2->text(), "-/-");
+    EXPECT_FALSE(form.Button1->isEnabled());
+    EXPECT_TRUE(form.Button2->isEnabled());
+
+    form.Button3->click();
+    EXPECT_FALSE(form.Button3->isEnabled());
+    EXPECT_TRUE(WaitUntil([&form] { return form.Button3->isEnabled(); })) << "the cut was never served";
+    EXPECT_TRUE(SomeLogHolds("RxD(CAN): 00000100: "));
+
+    form.Button2->click();
+    EXPECT_TRUE(WaitUntil([&form] {
+        return form.Label1->text() == "Простой" && form.Button1->isEnabled() && !form.Button2->isEnabled();
+    }));
+    EXPECT_TRUE(WaitUntil([] { return CaptureControl.flags.load() == FlagWord::kAlive; }));
+
+    ASSERT_TRUE(CloseForm());
+    EXPECT_EQ(SettingsLines().at(0), simulator_->PortPath());
+    EXPECT_EQ(SettingsLines().at(1), std::to_string(GetParam().hardware));
+    EXPECT_EQ(SettingsLines().at(7), "-1");
+    EXPECT_TRUE(errors_.isEmpty()) << errors_.join('\n').toStdString();
+}
+
+TEST_P(WholeCaptureTest, ClosingDuringARunEndsItAndTheThread)
+{
+    TForm1 &form = StartCapture();
+    ASSERT_TRUE(WaitUntil([&form] { return form.StringGrid1->RowCount() >= 4; }));
+    ASSERT_TRUE(CloseForm());
+    EXPECT_EQ(CaptureControl.state.load(), CaptureState::kIdle);
+    EXPECT_TRUE(SomeLogHolds("RxD(CAN): "));
+    EXPECT_EQ(SettingsLines().size(), 22u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Adapters, WholeCaptureTest,
+    testing::Values(KindCase{vektasim::Kind::Vekta, 0, "VEKTA"}, KindCase{vektasim::Kind::Trilox, 1, "TRILOX"}),
+    [](const testing::TestParamInfo<KindCase> &info) { return std::string(info.param.name); });
+
+}  // namespace

@@ -1,0 +1,67 @@
+// Time services on Windows: the multimedia millisecond counter, and the
+// system timer resolution through ntdll, which exports no import library
+// entry for it.
+#include "Clock.h"
+
+#include <windows.h>
+
+#include <mmsystem.h>
+
+namespace {
+
+using QueryTimerResolutionProc = LONG(NTAPI *)(ULONG *coarsest, ULONG *finest, ULONG *current);
+using SetTimerResolutionProc = LONG(NTAPI *)(ULONG desired, BOOLEAN request, ULONG *actual);
+
+constexpr LONG kStatusSuccess = 0;
+
+template <class Proc>
+Proc NtdllProc(const char *name)
+{
+    const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    if (ntdll == nullptr)
+        return nullptr;
+    // FARPROC stands for any signature; the cast through void * says so.
+    return reinterpret_cast<Proc>(reinterpret_cast<void *>(GetProcAddress(ntdll, name)));
+}
+
+}  // namespace
+
+uint32_t MillisecondClock()
+{
+    return timeGetTime();
+}
+
+void SleepFor(std::chrono::milliseconds duration)
+{
+    const auto ms = duration.count();
+    // INFINITE is not a duration; the longest finite wait stands for longer ones.
+    Sleep(ms <= 0 ? 0 : ms >= INFINITE ? INFINITE - 1 : static_cast<DWORD>(ms));
+}
+
+TimerResolution QueryTimerResolution()
+{
+    static const auto query = NtdllProc<QueryTimerResolutionProc>("NtQueryTimerResolution");
+    ULONG coarsest = 0;
+    ULONG finest = 0;
+    ULONG current = 0;
+    if (query == nullptr || query(&coarsest, &finest, &current) != kStatusSuccess)
+        return {};
+    return {coarsest, finest, current};
+}
+
+uint32_t SetTimerResolution(uint32_t period100ns, bool request)
+{
+    static const auto set = NtdllProc<SetTimerResolutionProc>("NtSetTimerResolution");
+    ULONG actual = 0;
+    // A refused request or release leaves the period that was in force.
+    if (set == nullptr || set(period100ns, request ? TRUE : FALSE, &actual) != kStatusSuccess)
+        return QueryTimerResolution().current;
+    return actual;
+}
+
+LocalDateTime LocalNow()
+{
+    SYSTEMTIME t{};
+    GetLocalTime(&t);  // cannot fail
+    return {t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond};
+}

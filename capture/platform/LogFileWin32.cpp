@@ -1,0 +1,70 @@
+// Appending the log on Windows: the file is opened for writing at its end,
+// and a failed write is cut back to the length the file had before.
+#include "LogFile.h"
+
+#include <windows.h>
+
+#include <algorithm>
+
+#include "LastErrorWin32.h"
+#include "WideText.h"
+
+namespace {
+
+// WriteFile takes a 32-bit count; long pieces go in several calls.
+constexpr size_t kMaxWriteBytes = 1u << 30;
+
+uint32_t WriteAll(HANDLE file, const char *bytes, size_t size)
+{
+    while (size > 0) {
+        const auto chunk = static_cast<DWORD>(std::min(size, kMaxWriteBytes));
+        DWORD written = 0;
+        if (!WriteFile(file, bytes, chunk, &written, nullptr))
+            return LastErrorCode();
+        if (written == 0)
+            return ERROR_WRITE_FAULT;
+        bytes += written;
+        size -= written;
+    }
+    return 0;
+}
+
+uint32_t Restore(HANDLE file, LARGE_INTEGER size)
+{
+    if (!SetFilePointerEx(file, size, nullptr, FILE_BEGIN) || !SetEndOfFile(file))
+        return LastErrorCode();
+    return 0;
+}
+
+}  // namespace
+
+uint32_t AppendLogFile(const std::string &path, const LogBuffer &buffer)
+{
+    const std::wstring widePath = Utf8ToWide(path);
+    if (widePath.empty())
+        return ERROR_INVALID_NAME;
+    const HANDLE file = CreateFileW(widePath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return LastErrorCode();
+    LARGE_INTEGER before{};
+    if (!SetFilePointerEx(file, LARGE_INTEGER{}, &before, FILE_END)) {
+        const uint32_t code = LastErrorCode();
+        CloseHandle(file);  // the seek's error is the one to report
+        return code;
+    }
+    uint32_t code = 0;
+    for (const LogBuffer::Piece &piece : buffer.Pieces()) {
+        code = WriteAll(file, piece.bytes, piece.size);
+        if (code != 0)
+            break;
+    }
+    // A half-written stretch would be written again in full by the next try.
+    if (code != 0) {
+        if (const uint32_t restored = Restore(file, before))
+            code = restored;
+    }
+    if (!CloseHandle(file) && code == 0)
+        code = LastErrorCode();
+    return code;
+}

@@ -1,0 +1,256 @@
+// Whole capture runs of the Windows build: the capture thread opens the COM
+// port that Wine maps to the simulator's pseudo-terminal, initialises the
+// adapter, receives its frames, cuts the log, stops and ends.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <map>
+
+#include "ErrorText.h"
+#include "Simulator.h"
+#include "WineSupport.h"
+
+namespace {
+
+using namespace wine_support;
+using Bytes = std::vector<uint8_t>;
+
+constexpr uint32_t kAdapterRate = 833333;
+constexpr uint32_t kTriloxSetupRate = 2000000;
+// Wine sets a pseudo-terminal to 38400 bit/s for a rate it has no constant
+// for, and still reads back the rate it was asked for.
+constexpr uint32_t kWineFallbackRate = 38400;
+constexpr const char *kMissingPort = "COM199";
+
+uint32_t RateOnTheLine(uint32_t asked)
+{
+    return UnderWine() && asked == kAdapterRate ? kWineFallbackRate : asked;
+}
+
+bool Contains(const std::vector<std::string> &lines, const std::string &line)
+{
+    return std::find(lines.begin(), lines.end(), line) != lines.end();
+}
+
+size_t CountOf(const std::vector<std::string> &lines, const std::string &line)
+{
+    return static_cast<size_t>(std::count(lines.begin(), lines.end(), line));
+}
+
+std::string HexLine(const char *prefix, const Bytes &bytes)
+{
+    std::string text = prefix;
+    char pair[4];
+    for (const uint8_t b : bytes) {
+        std::snprintf(pair, sizeof pair, "%02X ", b);
+        text += pair;
+    }
+    return text;
+}
+
+std::vector<RecordedMessage> RecordedSince(const SimulatedAdapter &adapter, size_t first)
+{
+    const auto all = ReadRecord(adapter.record);
+    return {all.begin() + static_cast<ptrdiff_t>(std::min(first, all.size())), all.end()};
+}
+
+// The table the capture must hold after the frames were folded in.
+struct ExpectedRow {
+    uint32_t id = 0;
+    uint32_t count = 0;
+    Bytes data;
+};
+
+std::vector<ExpectedRow> ExpectedTable(const std::vector<vektasim::CanFrame> &frames)
+{
+    std::vector<ExpectedRow> rows;
+    std::map<uint32_t, size_t> where;
+    for (const auto &f : frames) {
+        if (f.length == 0)
+            continue;
+        auto [it, added] = where.emplace(f.id, rows.size());
+        if (added)
+            rows.push_back({f.id, 0, {}});
+        ExpectedRow &row = rows[it->second];
+        ++row.count;
+        row.data.assign(f.data, f.data + f.length);
+    }
+    return rows;
+}
+
+std::vector<vektasim::CanFrame> ReplayedFrames()
+{
+    const char *path = std::getenv("VEKTAMON_TEST_FRAMES");
+    std::vector<vektasim::CanFrame> frames;
+    std::string error;
+    EXPECT_NE(path, nullptr) << "VEKTAMON_TEST_FRAMES names no candump file";
+    if (path != nullptr) {
+        EXPECT_TRUE(vektasim::LoadCandump(path, frames, error)) << error;
+    }
+    return frames;
+}
+
+uint32_t TableTotal()
+{
+    uint32_t total = 0;
+    for (uint16_t i = 0; i < CaptureControl.frameCount.load(); ++i)
+        total += CaptureControl.frames[i].count;
+    return total;
+}
+
+const Bytes kFilters = {0x53, 0x20, 0xFC, 0x00, 0x00, 0x00, 0xFD, 0x00, 0x00, 0x00, 0xFC, 0x04, 0x00, 0x00,
+                        0xFD, 0x04, 0x00, 0x00, 0xFC, 0x08, 0x00, 0x00, 0xFD, 0x08, 0x00, 0x00, 0xFF, 0x1C,
+                        0x00, 0x00, 0xFF, 0x1C, 0x00, 0x00};
+
+Bytes TriloxSetup()
+{
+    Bytes setup = {0x59, 0x20};
+    setup.resize(34, 0x00);
+    return setup;
+}
+
+struct CaptureCase {
+    const char *name;
+    const char *kind;  // names the simulated adapter in the environment
+    uint8_t hardware;
+    std::vector<Bytes> wire;
+    std::vector<uint32_t> rates;  // as asked; RateOnTheLine tells what the line got
+};
+
+class FullCapture : public ::testing::TestWithParam<CaptureCase> {
+protected:
+    void SetUp() override
+    {
+        adapter = AdapterFromEnvironment(GetParam().kind);
+        ASSERT_FALSE(adapter.port.empty()) << "no simulated " << GetParam().kind << " adapter";
+        PrepareControl(CaptureControl, dir, adapter.port);
+        CaptureControl.hardware = GetParam().hardware;
+        recordedBefore = ReadRecord(adapter.record).size();
+    }
+
+    // Wine has no modem lines on a pseudo-terminal: the VEKTA pulse on RTS
+    // and DTR fails, so every attempt ends in the open, as on a port whose
+    // driver refuses the lines.
+    void ExpectModemLinesRefused(CaptureThread &thread)
+    {
+        ASSERT_TRUE(WaitFor([] { return CaptureControl.sysError.load() == ERROR_NOT_SUPPORTED; }));
+        EXPECT_NE(CaptureControl.state.load(), CaptureState::kReceiving);
+        thread.Stop();
+        const auto messages = AllLogMessages(dir);
+        EXPECT_GE(CountOf(messages, SystemErrorText(ERROR_NOT_SUPPORTED)), 1u);
+        EXPECT_EQ(CountOf(messages, SystemErrorText(ERROR_NOT_SUPPORTED)), CountOf(messages, "Close " + adapter.port));
+        EXPECT_TRUE(RecordedSince(adapter, recordedBefore).empty()) << "nothing may reach the adapter";
+    }
+
+    TempDir dir;
+    SimulatedAdapter adapter;
+    size_t recordedBefore = 0;
+};
+
+TEST_P(FullCapture, InitialisesReceivesCutsStopsAndEnds)
+{
+    const CaptureCase &c = GetParam();
+    const auto frames = ReplayedFrames();
+    const auto expected = ExpectedTable(frames);
+    ASSERT_FALSE(expected.empty());
+    uint32_t expectedTotal = 0;
+    for (const auto &row : expected)
+        expectedTotal += row.count;
+
+    CaptureThread thread;
+    thread.Start();
+    if (UnderWine() && c.hardware == 0) {
+        ExpectModemLinesRefused(thread);
+        EXPECT_TRUE(thread.End());
+        return;
+    }
+    ASSERT_TRUE(WaitFor([] { return CaptureControl.state.load() == CaptureState::kReceiving; }))
+        << "sysError " << CaptureControl.sysError.load() << " errorKind " << CaptureControl.errorKind.load();
+    ASSERT_TRUE(WaitFor([&] { return TableTotal() == expectedTotal; })) << TableTotal() << " of " << expectedTotal;
+    ASSERT_EQ(CaptureControl.frameCount.load(), expected.size());
+    for (size_t i = 0; i < expected.size(); ++i) {
+        const FrameEntry &e = CaptureControl.frames[i];
+        EXPECT_EQ(e.id, expected[i].id) << i;
+        EXPECT_EQ(e.count, expected[i].count) << i;
+        EXPECT_EQ(Bytes(e.data, e.data + e.length), expected[i].data) << i;
+    }
+
+    thread.Cut();
+    ASSERT_TRUE(WaitFor([] { return (CaptureControl.flags.load() & FlagWord::kCutLog) == 0; }));
+    ASSERT_EQ(dir.LogFiles().size(), 1u);
+    const size_t firstStretch = AllLogMessages(dir).size();
+    thread.Stop();
+    EXPECT_EQ(CaptureControl.state.load(), CaptureState::kIdle);
+    EXPECT_TRUE(thread.End());
+
+    // The exact bytes of the initialisation, at the rate each was sent with.
+    std::vector<RecordedMessage> wire;
+    for (size_t i = 0; i < c.wire.size(); ++i)
+        wire.push_back({RateOnTheLine(c.rates[i]), c.wire[i]});
+    EXPECT_EQ(RecordedSince(adapter, recordedBefore), wire);
+
+    const auto messages = AllLogMessages(dir);
+    ASSERT_GT(messages.size(), firstStretch + 2);
+    const std::string rateText = std::to_string(kAdapterRate) + "(833333) RTO=1000";
+    EXPECT_TRUE(Contains(messages, "Open " + adapter.port + " Baud=" + rateText));
+    EXPECT_TRUE(Contains(messages, "CAN11 CAN11 SPEED=500000b/s SAMP=80% SJW=15%"));
+    std::vector<std::string> sent;
+    for (const auto &m : messages)
+        if (m.rfind("TxD: ", 0) == 0)
+            sent.push_back(m);
+    std::vector<std::string> expectedSent;
+    for (const Bytes &command : c.wire)
+        expectedSent.push_back(HexLine("TxD: ", command));
+    EXPECT_EQ(sent, expectedSent);
+    EXPECT_EQ(CountOf(messages, "--- End Init Adapter ---"), 1u);
+    size_t canLines = 0;
+    for (const auto &m : messages)
+        canLines += m.rfind("RxD(CAN): ", 0) == 0;
+    EXPECT_EQ(canLines, expectedTotal);
+    EXPECT_EQ(messages[firstStretch], "Continue " + adapter.port + " Baud=" + rateText + " RTS=ON");
+    EXPECT_EQ(messages.back(), "Close " + adapter.port);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Adapters, FullCapture,
+    ::testing::Values(CaptureCase{"vekta",
+                                  "VEKTA",
+                                  0,
+                                  {{0x5F, 0x00}, {0x52, 0x00}, {0x55, 0x03, 0x81, 0xFE, 0x03}, kFilters, {0x52, 0x00},
+                                   {0x57, 0x01, 0x03}},
+                                  std::vector<uint32_t>(6, kAdapterRate)},
+                      CaptureCase{"trilox",
+                                  "TRILOX",
+                                  1,
+                                  {TriloxSetup(), {0x5F, 0x00}, {0x52, 0x00}, {0x55, 0x03, 0x81, 0xFE, 0x03}, kFilters,
+                                   {0x52, 0x00}, {0x57, 0x01, 0x03}},
+                                  {kTriloxSetupRate, kAdapterRate, kAdapterRate, kAdapterRate, kAdapterRate,
+                                   kAdapterRate, kAdapterRate}}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+TEST(MissingPort, IsFileNotFoundWithTheSystemsTextInTheLog)
+{
+    TempDir dir;
+    PrepareControl(CaptureControl, dir, kMissingPort);
+    CaptureThread thread;
+    thread.Start();
+    EXPECT_TRUE(WaitFor([] { return CaptureControl.sysError.load() == ERROR_FILE_NOT_FOUND; }));
+    thread.Stop();
+    EXPECT_EQ(CaptureControl.sysError.load(), uint32_t{ERROR_FILE_NOT_FOUND});
+    EXPECT_EQ(CaptureControl.state.load(), CaptureState::kIdle);
+    EXPECT_TRUE(thread.End());
+
+    // Every attempt logs the text and closes the port; none opened it.
+    ASSERT_EQ(dir.LogFiles().size(), 1u);
+    const auto messages = AllLogMessages(dir);
+    const std::string text = SystemErrorText(ERROR_FILE_NOT_FOUND);
+    ASSERT_FALSE(messages.empty());
+    EXPECT_EQ(messages.front(), text);
+    EXPECT_GE(CountOf(messages, text), 1u);
+    EXPECT_EQ(CountOf(messages, text), CountOf(messages, std::string("Close ") + kMissingPort));
+    EXPECT_EQ(CountOf(messages, text) * 2, messages.size()) << "nothing else";
+}
+
+}  // namespace

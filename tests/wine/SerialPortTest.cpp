@@ -1,0 +1,117 @@
+// The serial device through Wine's COM port mapping, with the simulated
+// adapter on the far end of the pseudo-terminal behind the port.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include "ErrorText.h"
+#include "SerialDevice.h"
+#include "WineSupport.h"
+
+namespace {
+
+using namespace wine_support;
+
+constexpr uint32_t kAdapterRate = 833333;
+constexpr uint32_t kByteWaitMs = 100;
+constexpr uint32_t kWriteMsPerByte = 5;
+constexpr const char *kMissingPort = "COM199";
+
+class SerialPort : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        adapter = AdapterFromEnvironment("VEKTA");
+        ASSERT_FALSE(adapter.port.empty()) << "VEKTAMON_TEST_VEKTA_PORT names no port";
+        ASSERT_EQ(port.Open(adapter.port), 0u);
+    }
+
+    SimulatedAdapter adapter;
+    SerialDevice port;
+};
+
+TEST(SerialPortName, ThatNamesNoDeviceIsFileNotFound)
+{
+    SerialDevice port;
+    EXPECT_EQ(port.Open(kMissingPort), uint32_t{ERROR_FILE_NOT_FOUND});
+    EXPECT_FALSE(port.IsOpen());
+}
+
+TEST_F(SerialPort, IsNotSharedWithASecondOpen)
+{
+    SerialDevice second;
+    const uint32_t code = second.Open(adapter.port);
+    if (UnderWine() && code == ERROR_SHARING_VIOLATION) {
+        // Wine reports its own sharing check where Windows denies access.
+        SUCCEED() << "Wine: a second open gives ERROR_SHARING_VIOLATION";
+    } else {
+        EXPECT_EQ(code, PortBusyError());
+    }
+    EXPECT_FALSE(second.IsOpen());
+    port.Close();
+    EXPECT_EQ(second.Open(adapter.port), 0u);
+}
+
+TEST_F(SerialPort, TakesTheAdapterLineSettings)
+{
+    ASSERT_EQ(port.Purge(), 0u);
+    ASSERT_EQ(port.SetEventMask(0), 0u);
+    LineConfig config;
+    ASSERT_EQ(port.GetState(config), 0u);
+    config.BaudRate = kAdapterRate;
+    config.ByteSize = 8;
+    config.Parity = 0;
+    config.StopBits = 0;
+    config.flagWord = 1;
+    ASSERT_EQ(port.SetState(config), 0u);
+    LineConfig readBack;
+    ASSERT_EQ(port.GetState(readBack), 0u);
+    EXPECT_EQ(readBack.BaudRate, kAdapterRate);
+    EXPECT_EQ(readBack.ByteSize, 8);
+    EXPECT_EQ(readBack.Parity, 0);
+    EXPECT_EQ(readBack.StopBits, 0);
+    EXPECT_EQ(readBack.flagWord & 1u, 1u) << "binary mode";
+}
+
+TEST_F(SerialPort, DrivesTheModemLinesOrWineSaysItCannot)
+{
+    for (const ModemLine line : {ModemLine::SetRts, ModemLine::SetDtr, ModemLine::ClearDtr}) {
+        const uint32_t code = port.Escape(line);
+        if (UnderWine()) {
+            // Wine has no modem lines on a pseudo-terminal and says so.
+            EXPECT_TRUE(code == 0 || code == ERROR_NOT_SUPPORTED) << code;
+        } else {
+            EXPECT_EQ(code, 0u);
+        }
+    }
+}
+
+TEST_F(SerialPort, CommandGoesOutWholeAndItsAnswerComesBackByteByByte)
+{
+    ASSERT_EQ(port.SetTimeouts({kMaxDword, kMaxDword, kByteWaitMs, kWriteMsPerByte, 0}), 0u);
+    const size_t recorded = ReadRecord(adapter.record).size();
+    const uint8_t command[] = {0x5F, 0x00};
+    size_t written = 0;
+    ASSERT_EQ(port.Write(command, sizeof command, written), 0u);
+    EXPECT_EQ(written, sizeof command);
+
+    std::vector<uint8_t> answer;
+    EXPECT_TRUE(WaitFor([&] {
+        uint8_t byte = 0;
+        bool got = false;
+        EXPECT_EQ(port.ReadByte(byte, got), 0u);
+        if (got)
+            answer.push_back(byte);
+        return answer.size() >= 2;
+    }));
+    EXPECT_EQ(answer, (std::vector<uint8_t>{0x5F, 0x00}));
+    // Nothing more is waiting: the read ends empty after its wait.
+    uint8_t byte = 0;
+    bool got = true;
+    EXPECT_EQ(port.ReadByte(byte, got), 0u);
+    EXPECT_FALSE(got);
+
+    ASSERT_TRUE(WaitFor([&] { return ReadRecord(adapter.record).size() > recorded; }));
+    EXPECT_EQ(ReadRecord(adapter.record).back().bytes, (std::vector<uint8_t>{0x5F, 0x00}));
+}
+
+}  // namespace

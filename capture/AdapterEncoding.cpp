@@ -69,7 +69,9 @@ std::array<uint8_t, 32> BuildFilterBlock(const FilterSettings &f)
     };
     std::array<uint8_t, 32> block{};
     auto out = block.begin();
-    for (const auto &field : fields)
-        out = std::ranges::copy(EncodeIdentifier(field.value, field.extended, field.field), out).out;
+    for (const auto &field : fields) {
+        const auto bytes = EncodeIdentifier(field.value, field.extended, field.field);
+        out = std::copy(bytes.begin(), bytes.end(), out);
+    }
     return block;
 }

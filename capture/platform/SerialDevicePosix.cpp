@@ -67,8 +67,9 @@ uint32_t SerialDevice::Open(const std::string &portName)
     const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return LastError();
-    // flock holds even against root, whom TIOCEXCL lets through.
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::ioctl(fd, TIOCEXCL) != 0) {
+    // flock holds even against root, whom TIOCEXCL lets through; a device
+    // that is no terminal at all has no exclusive mode to set.
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || (::ioctl(fd, TIOCEXCL) != 0 && errno != ENOTTY)) {
         const uint32_t code = errno == EWOULDBLOCK ? EBUSY : LastError();
         ::close(fd);
         return code;

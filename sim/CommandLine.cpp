@@ -62,6 +62,8 @@ bool ParseOption(const std::vector<std::string> &args, size_t &i, CommandLine &l
         return TakeValue(args, i, value, error) && ParseKind(value, o.kind, error);
     else if (arg == "--link")
         return TakeValue(args, i, o.linkPath, error);
+    else if (arg == "--record")
+        return TakeValue(args, i, line.recordPath, error);
     else if (arg == "--replay") {
         o.traffic = Traffic::Replay;
         return TakeValue(args, i, o.replayFile, error);
@@ -114,6 +116,8 @@ std::string Usage()
            "  --frames N           stop streaming after N frames (default: no limit)\n"
            "  --throttle           pace output to the real line, 83333 bytes/s\n"
            "  --silent             answer no command\n"
+           "  --record FILE        write each received message to FILE as it comes:\n"
+           "                       the line rate, then the bytes in hex, one line each\n"
            "  --help               show this text\n"
            "Without --replay or --flood a built-in generator streams a few periodic identifiers.\n";
 }

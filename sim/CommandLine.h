@@ -10,6 +10,7 @@ namespace vektasim {
 
 struct CommandLine {
     Options options;
+    std::string recordPath;  // append every received message here, if not empty
     bool help = false;
 };
 

@@ -15,29 +15,33 @@ namespace vektasim {
 class Outbox {
 public:
     void AddFrame(const CanFrame &frame, Kind kind);
-    // Bytes that are no whole frame: answers, noise, a message cut short.
-    void AddOther(const uint8_t *bytes, size_t size);
+    void AddAnswer(const uint8_t *bytes, size_t size);
+    // Bytes that are no message: noise, or a message cut short.
+    void AddNoise(const uint8_t *bytes, size_t size);
 
     size_t Pending() const { return bytes_.size() - head_; }
     const uint8_t *Data() const { return bytes_.data() + head_; }
 
     // size bytes went out; frames now written whole are appended to sent.
     void Written(size_t size, std::vector<CanFrame> &sent);
-    // Takes back every message not yet begun, keeping the one under way
-    // whole; their frames are appended to dropped, in order.
+    // Takes back every frame and noise not yet begun, keeping the message
+    // under way whole and every answer; the frames are appended to dropped,
+    // in order.
     void DropUnstarted(std::vector<CanFrame> &dropped);
     // Takes back everything, also a message half written.
     void DropAll(std::vector<CanFrame> &dropped);
 
 private:
+    enum class What { Frame, Answer, Noise };
     struct Piece {
         uint64_t begin;  // offsets in the whole output since the start
         uint64_t end;
-        bool isFrame;
+        What what;
         CanFrame frame;
     };
 
     uint64_t Appended() const { return written_ + Pending(); }
+    void Add(const uint8_t *bytes, size_t size, What what);
     void Compact();
 
     std::vector<uint8_t> bytes_;

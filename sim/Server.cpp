@@ -114,7 +114,7 @@ bool Server::AddFrame(const CanFrame &frame)
     if (fault == Fault::CutShort && shared_.TakeCutShort()) {
         // Type and count only; the client waits in vain for the rest.
         const auto message = EncodeFrameMessage(frame, options_.kind);
-        outbox_.AddOther(message.data(), 2);
+        outbox_.AddNoise(message.data(), 2);
         SetStreaming(false);
         return false;
     }
@@ -132,7 +132,7 @@ void Server::AddGarbage()
     const int count = size(noise_);
     for (int i = 0; i < count; ++i)
         noise[i] = static_cast<uint8_t>(byte(noise_));
-    outbox_.AddOther(noise, static_cast<size_t>(count));
+    outbox_.AddNoise(noise, static_cast<size_t>(count));
 }
 
 void Server::ReadInput()
@@ -188,9 +188,9 @@ void Server::Answer(uint8_t code)
     const uint8_t wrong[] = {static_cast<uint8_t>(code ^ kWrongTypeFlip), 0};
     const uint8_t right[] = {code, 0};
     if (fault == Fault::WrongTypeFirst || fault == Fault::WrongTypeOnly)
-        outbox_.AddOther(wrong, sizeof wrong);
+        outbox_.AddAnswer(wrong, sizeof wrong);
     if (fault != Fault::WrongTypeOnly)
-        outbox_.AddOther(right, sizeof right);
+        outbox_.AddAnswer(right, sizeof right);
 }
 
 bool Server::WantsWrite(Clock::time_point now)

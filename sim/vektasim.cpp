@@ -1,7 +1,9 @@
 // Plays an adapter on a pseudo-terminal until SIGINT or SIGTERM, for trying
 // the capture program by hand and for benchmarks.
 #include <signal.h>
+#include <time.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -19,6 +21,46 @@ bool BlockStopSignals(sigset_t &signals)
 {
     return sigemptyset(&signals) == 0 && sigaddset(&signals, SIGINT) == 0 && sigaddset(&signals, SIGTERM) == 0 &&
            pthread_sigmask(SIG_BLOCK, &signals, nullptr) == 0;
+}
+
+// How often received messages are copied to the record file.
+constexpr timespec kRecordPoll{0, 20 * 1000 * 1000};
+
+// Writes the messages received since the last call, one line each, flushed
+// at once so that a reader never waits for a buffer to fill.
+bool RecordNewMessages(const vektasim::Simulator &simulator, std::FILE *record, size_t &written)
+{
+    const auto received = simulator.Received();
+    for (; written < received.size(); ++written) {
+        if (std::fprintf(record, "%u", received[written].lineRate) < 0)
+            return false;
+        for (const uint8_t byte : received[written].bytes)
+            if (std::fprintf(record, " %02X", byte) < 0)
+                return false;
+        if (std::fputc('\n', record) == EOF)
+            return false;
+    }
+    return std::fflush(record) == 0;
+}
+
+// Waits for SIGINT or SIGTERM, recording meanwhile when a file is given.
+void RunUntilStopped(const vektasim::Simulator &simulator, const sigset_t &signals, std::FILE *record)
+{
+    size_t written = 0;
+    for (;;) {
+        const int signal = record != nullptr ? sigtimedwait(&signals, nullptr, &kRecordPoll) : sigwaitinfo(&signals, nullptr);
+        const int waitError = errno;
+        if (record != nullptr && !RecordNewMessages(simulator, record, written)) {
+            std::fprintf(stderr, "vektasim: cannot write the record: %s\n", std::strerror(errno));
+            record = nullptr;
+        }
+        if (signal > 0)
+            return;
+        if (waitError != EAGAIN && waitError != EINTR) {
+            std::fprintf(stderr, "vektasim: waiting for a signal failed: %s\n", std::strerror(waitError));
+            return;
+        }
+    }
 }
 
 }  // namespace
@@ -40,6 +82,11 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "vektasim: cannot block signals: %s\n", std::strerror(errno));
         return 1;
     }
+    std::FILE *record = nullptr;
+    if (!line.recordPath.empty() && (record = std::fopen(line.recordPath.c_str(), "w")) == nullptr) {
+        std::fprintf(stderr, "vektasim: cannot create %s: %s\n", line.recordPath.c_str(), std::strerror(errno));
+        return 1;
+    }
     vektasim::Simulator simulator(line.options);
     if (!simulator.Start(error)) {
         std::fprintf(stderr, "vektasim: %s\n", error.c_str());
@@ -49,10 +96,10 @@ int main(int argc, char **argv)
     if (!line.options.linkPath.empty())
         std::printf("%s\n", line.options.linkPath.c_str());
     std::fflush(stdout);
-    int received = 0;
-    if (sigwait(&signals, &received) != 0)
-        std::fprintf(stderr, "vektasim: sigwait failed\n");
+    RunUntilStopped(simulator, signals, record);
     simulator.Stop();
+    if (record != nullptr && std::fclose(record) != 0)
+        std::fprintf(stderr, "vektasim: cannot close the record: %s\n", std::strerror(errno));
     std::fprintf(stderr, "vektasim: %llu frames sent\n", static_cast<unsigned long long>(simulator.FramesSent()));
     return 0;
 }

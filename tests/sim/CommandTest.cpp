@@ -1,0 +1,168 @@
+// Commands from the client end: answers, recorded wire bytes and line rates,
+// and the faults that bend the answers.
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "SimTestSupport.h"
+
+namespace {
+
+using namespace simtest;
+using vektasim::Fault;
+using vektasim::Kind;
+
+std::unique_ptr<vektasim::Simulator> StartQuiet(Kind kind = Kind::Vekta, bool answer = true)
+{
+    vektasim::Options options;
+    options.kind = kind;
+    options.traffic = vektasim::Traffic::None;
+    options.answerCommands = answer;
+    auto sim = std::make_unique<vektasim::Simulator>(options);
+    std::string error;
+    EXPECT_TRUE(sim->Start(error)) << error;
+    return sim;
+}
+
+std::vector<Bytes> Wire(const std::vector<vektasim::ReceivedMessage> &messages)
+{
+    std::vector<Bytes> wire;
+    for (const auto &m : messages)
+        wire.push_back(m.bytes);
+    return wire;
+}
+
+class EveryCommand : public ::testing::TestWithParam<Bytes> {};
+
+TEST_P(EveryCommand, IsAnsweredWithItsOwnTypeAndRecordedExactly)
+{
+    auto sim = StartQuiet();
+    SlaveEnd slave(sim->PortPath());
+    ASSERT_TRUE(slave.opened());
+    const Bytes &command = GetParam();
+    ASSERT_TRUE(slave.Send(command));
+    EXPECT_EQ(slave.ReadMessage(), (Bytes{command[0], 0x00}));
+    ASSERT_TRUE(WaitFor([&] { return sim->Received().size() == 1; }));
+    const auto received = sim->Received();
+    EXPECT_EQ(received[0].bytes, command);
+    EXPECT_EQ(received[0].lineRate, kLineRate);
+    EXPECT_EQ(sim->ReceivedBytes(), command);
+}
+
+INSTANTIATE_TEST_SUITE_P(InitSequence, EveryCommand,
+                         ::testing::ValuesIn(InitCommands(Kind::Trilox)));
+
+TEST(Commands, WholeInitialisationIsRecordedWithTheRateOfEachMessage)
+{
+    auto sim = StartQuiet(Kind::Trilox);
+    SlaveEnd slave(sim->PortPath());
+    ASSERT_TRUE(slave.opened());
+    ASSERT_TRUE(slave.Initialise(Kind::Trilox));
+    ASSERT_TRUE(WaitFor([&] { return sim->Received().size() == 7; }));
+    const auto received = sim->Received();
+    EXPECT_EQ(Wire(received), InitCommands(Kind::Trilox));
+    std::vector<uint32_t> rates;
+    for (const auto &m : received)
+        rates.push_back(m.lineRate);
+    EXPECT_EQ(rates, (std::vector<uint32_t>{kTriloxSetupRate, kLineRate, kLineRate, kLineRate, kLineRate, kLineRate,
+                                            kLineRate}));
+}
+
+TEST(Commands, MessagesAreSplitWhateverTheWritesLookLike)
+{
+    auto sim = StartQuiet();
+    SlaveEnd slave(sim->PortPath());
+    ASSERT_TRUE(slave.opened());
+    // Two messages in one write, then one message byte by byte.
+    ASSERT_TRUE(slave.Send({0x5F, 0x00, 0x55, 0x03, 0x81, 0xFE, 0x03}));
+    EXPECT_EQ(slave.ReadMessage(), (Bytes{0x5F, 0x00}));
+    EXPECT_EQ(slave.ReadMessage(), (Bytes{0x55, 0x00}));
+    for (uint8_t byte : Bytes{0x57, 0x01, 0x03})
+        ASSERT_TRUE(slave.Send({byte}));
+    EXPECT_EQ(slave.ReadMessage(), (Bytes{0x57, 0x00}));
+    ASSERT_TRUE(WaitFor([&] { return sim->Received().size() == 3; }));
+    EXPECT_EQ(Wire(sim->Received()), (std::vector<Bytes>{{0x5F, 0x00}, {0x55, 0x03, 0x81, 0xFE, 0x03}, {0x57, 0x01, 0x03}}));
+
+    sim->ClearReceived();
+    EXPECT_TRUE(sim->Received().empty());
+    EXPECT_TRUE(sim->ReceivedBytes().empty());
+}
+
+TEST(Commands, IgnoredCommandsGetNoAnswer)
+{
+    auto sim = StartQuiet();
+    sim->SetIgnoredCommands({0x53});
+    SlaveEnd slave(sim->PortPath());
+    ASSERT_TRUE(slave.opened());
+    Bytes filters = {0x53, 0x20};
+    filters.resize(34, 0x00);
+    ASSERT_TRUE(slave.Send(filters));
+    ASSERT_TRUE(slave.Send({0x52, 0x00}));
+    // The answer to the later command comes first: the earlier one had none.
+    EXPECT_EQ(slave.ReadMessage(), (Bytes{0x52, 0x00}));
+    ASSERT_TRUE(WaitFor([&] { return sim->Received().size() == 2; }));
+    EXPECT_EQ(sim->Received()[0].bytes, filters);
+}
+
+TEST(Commands, SilentAdapterStillStreamsAfterTheLastCommand)
+{
+    auto sim = StartQuiet(Kind::Vekta, false);
+    SlaveEnd slave(sim->PortPath());
+    ASSERT_TRUE(slave.opened());
+    ASSERT_TRUE(slave.Send({0x52, 0x00, 0x57, 0x01, 0x03}));
+    ASSERT_TRUE(WaitFor([&] { return sim->Streaming(); }));
+    vektasim::CanFrame frame;
+    frame.id = 0x123;
+    frame.length = 1;
+    sim->QueueFrames({frame});
+    EXPECT_EQ(slave.ReadMessage(), vektasim::EncodeFrameMessage(frame, Kind::Vekta));
+}
+
+struct FaultCase {
+    const char *name;
+    Fault fault;
+    // Answers to 52 00 and then 5F 00, in the order they arrive.
+    std::vector<Bytes> answers;
+};
+
+class AnswerFault : public ::testing::TestWithParam<FaultCase> {};
+
+TEST_P(AnswerFault, ShapesTheAnswers)
+{
+    const FaultCase &c = GetParam();
+    auto sim = StartQuiet();
+    sim->SetFault(c.fault);
+    SlaveEnd slave(sim->PortPath());
+    ASSERT_TRUE(slave.opened());
+    ASSERT_TRUE(slave.Send({0x52, 0x00}));
+    ASSERT_TRUE(slave.Send({0x5F, 0x00}));
+    for (const Bytes &answer : c.answers)
+        EXPECT_EQ(slave.ReadMessage(), answer);
+    // Both commands are recorded whatever the answers were.
+    ASSERT_TRUE(WaitFor([&] { return sim->Received().size() == 2; }));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, AnswerFault,
+    ::testing::Values(FaultCase{"none", Fault::None, {{0x52, 0x00}, {0x5F, 0x00}}},
+                      FaultCase{"wrong_type_first", Fault::WrongTypeFirst,
+                                {{0xD2, 0x00}, {0x52, 0x00}, {0xDF, 0x00}, {0x5F, 0x00}}},
+                      FaultCase{"wrong_type_only", Fault::WrongTypeOnly, {{0xD2, 0x00}, {0xDF, 0x00}}}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+TEST(Commands, SilenceAnswersNothingUntilLifted)
+{
+    auto sim = StartQuiet();
+    sim->SetFault(Fault::Silence);
+    SlaveEnd slave(sim->PortPath());
+    ASSERT_TRUE(slave.opened());
+    ASSERT_TRUE(slave.Send({0x52, 0x00}));
+    // A message shows once the simulator has acted on it, so lifting the
+    // fault now cannot reach back to this command.
+    ASSERT_TRUE(WaitFor([&] { return sim->Received().size() == 1; }));
+    sim->SetFault(Fault::None);
+    ASSERT_TRUE(slave.Send({0x5F, 0x00}));
+    EXPECT_EQ(slave.ReadMessage(), (Bytes{0x5F, 0x00}));
+}
+
+}  // namespace

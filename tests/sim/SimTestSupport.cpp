@@ -1,0 +1,166 @@
+#include "SimTestSupport.h"
+
+#include <asm/termbits.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <stdlib.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <stdexcept>
+#include <thread>
+
+namespace simtest {
+
+namespace {
+
+constexpr auto kPollStep = std::chrono::milliseconds(2);
+constexpr int kReadPollMs = 100;
+
+}  // namespace
+
+bool WaitFor(const std::function<bool()> &cond, std::chrono::milliseconds deadline)
+{
+    const auto end = std::chrono::steady_clock::now() + deadline;
+    while (!cond()) {
+        if (std::chrono::steady_clock::now() > end)
+            return cond();
+        std::this_thread::sleep_for(kPollStep);
+    }
+    return true;
+}
+
+TempDir::TempDir()
+{
+    std::string pattern = (std::filesystem::temp_directory_path() / "vektasim-test-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr)
+        throw std::runtime_error("mkdtemp failed");
+    path_ = pattern;
+}
+
+TempDir::~TempDir()
+{
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+}
+
+std::vector<Bytes> InitCommands(vektasim::Kind kind)
+{
+    std::vector<Bytes> commands;
+    if (kind == vektasim::Kind::Trilox) {
+        Bytes setup = {0x59, 0x20};
+        setup.resize(34, 0x00);
+        commands.push_back(setup);
+    }
+    Bytes filters = {0x53, 0x20};
+    filters.resize(34, 0x00);
+    commands.push_back({0x5F, 0x00});
+    commands.push_back({0x52, 0x00});
+    commands.push_back({0x55, 0x03, 0x81, 0xFE, 0x03});
+    commands.push_back(filters);
+    commands.push_back({0x52, 0x00});
+    commands.push_back({0x57, 0x01, 0x03});
+    return commands;
+}
+
+SlaveEnd::SlaveEnd(const std::string &path)
+{
+    fd_ = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    // Like the capture, drop whatever an earlier client left unread.
+    if (fd_ >= 0 && (::ioctl(fd_, TCFLSH, TCIOFLUSH) != 0 || !SetLineRate(kLineRate))) {
+        ::close(fd_);
+        fd_ = -1;
+    }
+}
+
+SlaveEnd::~SlaveEnd()
+{
+    if (fd_ >= 0)
+        ::close(fd_);
+}
+
+bool SlaveEnd::SetLineRate(uint32_t bitsPerSecond)
+{
+    struct termios2 tio {};
+    if (::ioctl(fd_, TCGETS2, &tio) != 0)
+        return false;
+    tio.c_iflag = 0;
+    tio.c_oflag = 0;
+    tio.c_lflag = 0;
+    tio.c_cflag &= ~(CBAUD | CIBAUD | CSIZE | PARENB | CSTOPB | CRTSCTS);
+    tio.c_cflag |= BOTHER | (BOTHER << IBSHIFT) | CREAD | CLOCAL | CS8;
+    tio.c_ispeed = bitsPerSecond;
+    tio.c_ospeed = bitsPerSecond;
+    return ::ioctl(fd_, TCSETS2, &tio) == 0;
+}
+
+bool SlaveEnd::Send(const Bytes &bytes)
+{
+    return ::write(fd_, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
+}
+
+// Reads what is there, waiting a little for it; false at end of file or error.
+bool SlaveEnd::Fill()
+{
+    pollfd pfd{fd_, POLLIN, 0};
+    if (::poll(&pfd, 1, kReadPollMs) < 0)
+        return false;
+    uint8_t buffer[4096];
+    const ssize_t size = ::read(fd_, buffer, sizeof buffer);
+    if (size > 0)
+        pending_.insert(pending_.end(), buffer, buffer + size);
+    return size > 0 || (size < 0 && errno == EAGAIN);
+}
+
+Bytes SlaveEnd::ReadBytes(size_t count)
+{
+    const auto end = std::chrono::steady_clock::now() + kDeadline;
+    while (pending_.size() < count && std::chrono::steady_clock::now() < end)
+        if (!Fill())
+            break;
+    const size_t size = std::min(count, pending_.size());
+    Bytes bytes(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(size));
+    pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(size));
+    return bytes;
+}
+
+Bytes SlaveEnd::ReadMessage()
+{
+    Bytes header = ReadBytes(2);
+    if (header.size() < 2)
+        return {};
+    const Bytes payload = ReadBytes(header[1]);
+    if (payload.size() < header[1])
+        return {};
+    header.insert(header.end(), payload.begin(), payload.end());
+    return header;
+}
+
+bool SlaveEnd::Initialise(vektasim::Kind kind)
+{
+    for (const Bytes &command : InitCommands(kind)) {
+        const bool setup = command[0] == 0x59;
+        if ((setup && !SetLineRate(kTriloxSetupRate)) || !Send(command))
+            return false;
+        if (ReadMessage() != Bytes{command[0], 0x00})
+            return false;
+        if (setup && !SetLineRate(kLineRate))
+            return false;
+    }
+    return true;
+}
+
+bool SlaveEnd::WaitForHangup()
+{
+    return WaitFor([this] {
+        pollfd pfd{fd_, POLLIN, 0};
+        if (::poll(&pfd, 1, 0) < 0 || (pfd.revents & (POLLHUP | POLLERR)))
+            return true;
+        uint8_t byte = 0;
+        const ssize_t size = ::read(fd_, &byte, 1);
+        return size == 0 || (size < 0 && errno != EAGAIN);
+    });
+}
+
+}  // namespace simtest

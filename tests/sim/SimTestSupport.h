@@ -1,0 +1,69 @@
+// Helpers of the simulator tests: condition waits, temporary folders, and the
+// client end of the pseudo-terminal driven with plain POSIX calls.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <deque>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "Simulator.h"
+
+namespace simtest {
+
+using Bytes = std::vector<uint8_t>;
+
+constexpr auto kDeadline = std::chrono::seconds(10);
+constexpr uint32_t kLineRate = 833333;
+constexpr uint32_t kTriloxSetupRate = 2000000;
+
+// Polls cond until it holds or the deadline passes; answers its last value.
+bool WaitFor(const std::function<bool()> &cond, std::chrono::milliseconds deadline = kDeadline);
+
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    const std::filesystem::path &path() const { return path_; }
+
+private:
+    std::filesystem::path path_;
+};
+
+// The command sequence a capture sends, with TRILOX's extra first command.
+std::vector<Bytes> InitCommands(vektasim::Kind kind);
+
+// What the capture program does with the serial port, minus the program.
+class SlaveEnd {
+public:
+    // Opens path raw at 833333 bit/s with nothing pending; opened() tells
+    // whether that worked.
+    explicit SlaveEnd(const std::string &path);
+    ~SlaveEnd();
+    SlaveEnd(const SlaveEnd &) = delete;
+    SlaveEnd &operator=(const SlaveEnd &) = delete;
+
+    bool opened() const { return fd_ >= 0; }
+    bool SetLineRate(uint32_t bitsPerSecond);
+    bool Send(const Bytes &bytes);
+    // Exactly count bytes, or fewer when the deadline passed first.
+    Bytes ReadBytes(size_t count);
+    // One whole message; empty when none came in time.
+    Bytes ReadMessage();
+    // Sends each command (TRILOX's first at 2000000 bit/s) and reads its
+    // answer; false when an answer was not the expected one.
+    bool Initialise(vektasim::Kind kind);
+    // True once a read reports end of file, an error or a hang-up.
+    bool WaitForHangup();
+
+private:
+    bool Fill();
+
+    int fd_ = -1;
+    std::deque<uint8_t> pending_;
+};
+
+}  // namespace simtest

@@ -1,0 +1,184 @@
+// Frame streaming from the client end: when it starts and stops, what the
+// frames look like on the wire, and the faults that break the stream.
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "SimTestSupport.h"
+
+namespace {
+
+using namespace simtest;
+using vektasim::CanFrame;
+using vektasim::Fault;
+using vektasim::Kind;
+
+constexpr uint8_t kFrameType = 0x70;
+
+std::unique_ptr<vektasim::Simulator> Start(const vektasim::Options &options)
+{
+    auto sim = std::make_unique<vektasim::Simulator>(options);
+    std::string error;
+    EXPECT_TRUE(sim->Start(error)) << error;
+    return sim;
+}
+
+vektasim::Options Quiet(Kind kind)
+{
+    vektasim::Options options;
+    options.kind = kind;
+    options.traffic = vektasim::Traffic::None;
+    return options;
+}
+
+// Lengths 0 to 8, both widths, changing data.
+std::vector<CanFrame> SomeFrames(size_t count)
+{
+    std::vector<CanFrame> frames;
+    for (size_t i = 0; i < count; ++i) {
+        CanFrame f;
+        f.extended = i % 3 == 0;
+        f.id = f.extended ? static_cast<uint32_t>(0x18DA0000 + i) : static_cast<uint32_t>(0x700 + i % 0x100);
+        f.length = static_cast<uint8_t>(i % 9);
+        for (uint8_t k = 0; k < f.length; ++k)
+            f.data[k] = static_cast<uint8_t>(i * 7 + k);
+        frames.push_back(f);
+    }
+    return frames;
+}
+
+bool SameFrame(const CanFrame &a, const CanFrame &b)
+{
+    return a.id == b.id && a.extended == b.extended && a.length == b.length &&
+           std::equal(a.data, a.data + a.length, b.data);
+}
+
+TEST(Streaming, StartsOnlyAfterTheLastInitialisationCommand)
+{
+    vektasim::Options options;
+    options.traffic = vektasim::Traffic::Generator;
+    auto sim = Start(options);
+    SlaveEnd slave(sim->PortPath());
+    ASSERT_TRUE(slave.opened());
+    auto commands = InitCommands(Kind::Vekta);
+    commands.pop_back();
+    // Each answer follows its command directly: no frame comes in between.
+    for (const Bytes &command : commands) {
+        ASSERT_TRUE(slave.Send(command));
+        EXPECT_EQ(slave.ReadMessage(), (Bytes{command[0], 0x00}));
+        EXPECT_FALSE(sim->Streaming());
+    }
+    ASSERT_TRUE(slave.Send({0x57, 0x01, 0x03}));
+    EXPECT_EQ(slave.ReadMessage(), (Bytes{0x57, 0x00}));
+    for (int i = 0; i < 20; ++i)
+        EXPECT_EQ(slave.ReadMessage().at(0), kFrameType);
+    EXPECT_TRUE(sim->Streaming());
+    EXPECT_GE(sim->FramesSent(), 1u);
+}
+
+TEST(Streaming, ANewCommandStopsTheStreamUntilTheNextLastCommand)
+{
+    vektasim::Options options;
+    options.traffic = vektasim::Traffic::Generator;
+    auto sim = Start(options);
+    SlaveEnd slave(sim->PortPath());
+    ASSERT_TRUE(slave.opened());
+    ASSERT_TRUE(slave.Initialise(Kind::Vekta));
+    ASSERT_EQ(slave.ReadMessage().at(0), kFrameType);
+
+    ASSERT_TRUE(slave.Send({0x5F, 0x00}));
+    Bytes message;
+    do
+        message = slave.ReadMessage();
+    while (!message.empty() && message[0] == kFrameType);
+    EXPECT_EQ(message, (Bytes{0x5F, 0x00}));
+    EXPECT_FALSE(sim->Streaming());
+    ASSERT_TRUE(slave.Send({0x52, 0x00}));
+    EXPECT_EQ(slave.ReadMessage(), (Bytes{0x52, 0x00}));
+    ASSERT_TRUE(slave.Send({0x57, 0x01, 0x03}));
+    EXPECT_EQ(slave.ReadMessage(), (Bytes{0x57, 0x00}));
+    EXPECT_EQ(slave.ReadMessage().at(0), kFrameType);
+}
+
+class QueuedFrames : public ::testing::TestWithParam<Kind> {};
+
+TEST_P(QueuedFrames, ArriveEncodedInOrderAndAreRecordedAsSent)
+{
+    auto sim = Start(Quiet(GetParam()));
+    sim->SetRecordFrames(true);
+    SlaveEnd slave(sim->PortPath());
+    ASSERT_TRUE(slave.opened());
+    ASSERT_TRUE(slave.Initialise(GetParam()));
+    const auto frames = SomeFrames(3000);
+    sim->QueueFrames(frames);
+    for (size_t i = 0; i < frames.size(); ++i)
+        ASSERT_EQ(slave.ReadMessage(), vektasim::EncodeFrameMessage(frames[i], GetParam())) << i;
+    ASSERT_TRUE(WaitFor([&] { return sim->FramesSent() == frames.size(); }));
+    const auto sent = sim->SentFrames();
+    ASSERT_EQ(sent.size(), frames.size());
+    for (size_t i = 0; i < frames.size(); ++i)
+        EXPECT_TRUE(SameFrame(sent[i], frames[i])) << i;
+}
+
+INSTANTIATE_TEST_SUITE_P(Adapters, QueuedFrames, ::testing::Values(Kind::Vekta, Kind::Trilox));
+
+TEST(Streaming, CutShortBreaksOffOneMessageAndStopsTheStream)
+{
+    auto sim = Start(Quiet(Kind::Vekta));
+    sim->SetRecordFrames(true);
+    SlaveEnd slave(sim->PortPath());
+    ASSERT_TRUE(slave.opened());
+    ASSERT_TRUE(slave.Initialise(Kind::Vekta));
+    sim->SetFault(Fault::CutShort);
+    const auto frames = SomeFrames(3);
+    sim->QueueFrames(frames);
+    const Bytes first = vektasim::EncodeFrameMessage(frames[0], Kind::Vekta);
+    EXPECT_EQ(slave.ReadBytes(2), Bytes(first.begin(), first.begin() + 2));
+    ASSERT_TRUE(WaitFor([&] { return !sim->Streaming(); }));
+
+    // The next initialisation gets the frames that were left, whole.
+    ASSERT_TRUE(slave.Send({0x57, 0x01, 0x03}));
+    EXPECT_EQ(slave.ReadMessage(), (Bytes{0x57, 0x00}));
+    EXPECT_EQ(slave.ReadMessage(), vektasim::EncodeFrameMessage(frames[1], Kind::Vekta));
+    EXPECT_EQ(slave.ReadMessage(), vektasim::EncodeFrameMessage(frames[2], Kind::Vekta));
+    ASSERT_TRUE(WaitFor([&] { return sim->FramesSent() == 2; }));
+    const auto sent = sim->SentFrames();
+    ASSERT_EQ(sent.size(), 2u);
+    EXPECT_TRUE(SameFrame(sent[0], frames[1]));
+}
+
+TEST(Streaming, GarbageFallsBetweenWholeFrames)
+{
+    auto sim = Start(Quiet(Kind::Trilox));
+    SlaveEnd slave(sim->PortPath());
+    ASSERT_TRUE(slave.opened());
+    ASSERT_TRUE(slave.Initialise(Kind::Trilox));
+    sim->SetFault(Fault::Garbage);
+    const auto frames = SomeFrames(50);
+    sim->QueueFrames(frames);
+    Bytes stream;
+    const auto readUpTo = [&](size_t total) {
+        const Bytes more = slave.ReadBytes(total > stream.size() ? total - stream.size() : 0);
+        stream.insert(stream.end(), more.begin(), more.end());
+        return stream.size() >= total;
+    };
+    // Every frame whole and in order, the first at once, each later one after
+    // one to four bytes of noise.
+    size_t pos = 0;
+    for (size_t i = 0; i < frames.size(); ++i) {
+        const Bytes expected = vektasim::EncodeFrameMessage(frames[i], Kind::Trilox);
+        const size_t minGap = i == 0 ? 0 : 1;
+        const size_t maxGap = i == 0 ? 0 : 4;
+        bool found = false;
+        for (size_t gap = minGap; gap <= maxGap && !found; ++gap) {
+            ASSERT_TRUE(readUpTo(pos + gap + expected.size())) << i;
+            if (std::equal(expected.begin(), expected.end(), stream.begin() + static_cast<std::ptrdiff_t>(pos + gap))) {
+                pos += gap + expected.size();
+                found = true;
+            }
+        }
+        ASSERT_TRUE(found) << i;
+    }
+}
+
+}  // namespace

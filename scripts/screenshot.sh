@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Regenerates docs/screenshot.png: the window during a capture from the
+# stand-in adapter vektasim (TRILOX, built-in traffic), on a virtual display.
+# VEKTA_BUILD names the build folder (default build-shot).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+if [ "$(id -u)" -eq 0 ]; then scripts/install-deps.sh; else sudo scripts/install-deps.sh; fi
+
+build=${VEKTA_BUILD:-build-shot}
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$build" -j2 --target vektasim vektawindow_screenshot
+
+work=$(mktemp -d)
+port="$work/adapter"
+"$build/sim/vektasim" --kind trilox --link "$port" >/dev/null &
+sim=$!
+trap 'kill "$sim" 2>/dev/null; wait "$sim" 2>/dev/null || true; rm -rf "$work"' EXIT
+for _ in $(seq 100); do
+  [ -e "$port" ] && break
+  sleep 0.1
+done
+[ -e "$port" ] || { echo "vektasim did not start" >&2; exit 1; }
+
+mkdir -p docs
+xvfb-run -a -s "-screen 0 1024x768x24" env QT_QPA_PLATFORM=xcb \
+  "$build/tests/window/vektawindow_screenshot" "$port" "$work" docs/screenshot.png
+echo "Wrote docs/screenshot.png"

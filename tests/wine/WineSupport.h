@@ -16,11 +16,17 @@ namespace wine_support {
 
 constexpr auto kDeadline = std::chrono::seconds(20);
 
+constexpr uint32_t kAdapterRate = 833333;  // bit/s
+// What Wine puts a pseudo-terminal on for a rate without a terminal constant.
+constexpr uint32_t kWineFallbackRate = 38400;  // bit/s
+
 // Polls cond until it holds or the deadline passes; answers its last value.
 bool WaitFor(const std::function<bool()> &cond, std::chrono::milliseconds deadline = kDeadline);
 
 // True when the program runs under Wine rather than Windows.
 bool UnderWine();
+// Prints where Wine was seen to differ from Windows, for the run's summary.
+void NoteWineDifference(const std::string &what);
 
 // A simulated adapter on a COM port, with the file where the simulator
 // records every message it receives. Both are named by the environment:
@@ -72,9 +78,11 @@ public:
     CaptureThread(const CaptureThread &) = delete;
     CaptureThread &operator=(const CaptureThread &) = delete;
     void Start();  // flags := 0x8001
-    void Stop();   // flags := 0x8000, then wait for the run to end
-    void Cut();    // flags := 0x8003
-    bool End();    // flags := 0, then wait for 0x2000
+    void Stop();  // flags := 0x8000
+    void Cut();   // flags := 0x8003
+    // flags := 0, then wait for 0x2000: the thread ends a run first, so
+    // this is also the way to know that a stopped run is over.
+    bool End();
 
 private:
     bool ended_ = false;

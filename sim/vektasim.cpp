@@ -48,7 +48,8 @@ void RunUntilStopped(const vektasim::Simulator &simulator, const sigset_t &signa
 {
     size_t written = 0;
     for (;;) {
-        const int signal = record != nullptr ? sigtimedwait(&signals, nullptr, &kRecordPoll) : sigwaitinfo(&signals, nullptr);
+        const int signal =
+            record != nullptr ? sigtimedwait(&signals, nullptr, &kRecordPoll) : sigwaitinfo(&signals, nullptr);
         const int waitError = errno;
         if (record != nullptr && !RecordNewMessages(simulator, record, written)) {
             std::fprintf(stderr, "vektasim: cannot write the record: %s\n", std::strerror(errno));

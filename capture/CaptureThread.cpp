@@ -71,12 +71,10 @@ void TC1::RunCapture()
         logTimeBase = MillisecondClock();
         logBuffer.Clear();
     }
-    // The marker tells anyone watching that a run is still busy, for example
-    // closing the port and writing the log after a Stop.
-    Control->flags.fetch_or(FlagWord::kRunActive);
     RunAttempts();
     SaveLog();
     Control->flags.fetch_and(FlagWord::kAlive);
+    Control->runsEnded.fetch_add(1, std::memory_order_release);
 }
 
 void TC1::RunAttempts()

@@ -17,7 +17,6 @@ constexpr size_t kTextFieldSize = 256;
 namespace FlagWord {
 constexpr uint16_t kRunRequested = 0x0001;
 constexpr uint16_t kCutLog = 0x0002;
-constexpr uint16_t kRunActive = 0x4000;
 constexpr uint16_t kThreadEnded = 0x2000;
 constexpr uint16_t kAlive = 0x8000;
 constexpr uint16_t kStart = 0x8001;
@@ -72,6 +71,9 @@ struct TCaptureControl {
     // Frames of identifiers that found the table full; they are counted here
     // instead of being written past its end.
     RelaxedAtomic<uint32_t> framesNotTabled;
+    // Capture runs that have ended, their log written; raised with release as
+    // the run's last step, so a watcher knows a stopped run is really over.
+    std::atomic<uint32_t> runsEnded;
 };
 
 extern TCaptureControl CaptureControl;

@@ -173,9 +173,9 @@ void CaptureThread::Start()
 
 void CaptureThread::Stop()
 {
+    const uint32_t before = CaptureControl.runsEnded.load();
     CaptureControl.flags.store(FlagWord::kAlive);
-    // The run is over, log written, once its activity marker is gone.
-    EXPECT_TRUE(WaitFor([] { return CaptureControl.flags.load() == FlagWord::kAlive; }));
+    EXPECT_TRUE(WaitFor([before] { return CaptureControl.runsEnded.load() != before; }));
 }
 
 void CaptureThread::Cut()

@@ -1,0 +1,408 @@
+// Whole capture runs: the capture thread on CaptureControl, the simulated
+// adapter on the other end of a pseudo-terminal, logs in a temporary folder.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <map>
+#include <set>
+#include <thread>
+
+#include "Simulator.h"
+#include "TestSupport.h"
+#include "Unit2.h"
+
+namespace {
+
+using namespace testing_support;
+using Bytes = std::vector<uint8_t>;
+
+std::unique_ptr<vektasim::Simulator> StartSimulator(vektasim::Options options)
+{
+    auto sim = std::make_unique<vektasim::Simulator>(options);
+    std::string error;
+    EXPECT_TRUE(sim->Start(error)) << error;
+    return sim;
+}
+
+vektasim::Options Quiet(vektasim::Kind kind = vektasim::Kind::Vekta)
+{
+    vektasim::Options options;
+    options.kind = kind;
+    options.traffic = vektasim::Traffic::None;
+    return options;
+}
+
+bool Contains(const std::vector<std::string> &lines, const std::string &line)
+{
+    return std::find(lines.begin(), lines.end(), line) != lines.end();
+}
+
+size_t CountOf(const std::vector<std::string> &lines, const std::string &line)
+{
+    return static_cast<size_t>(std::count(lines.begin(), lines.end(), line));
+}
+
+std::vector<Bytes> CommandsReceived(const vektasim::Simulator &sim)
+{
+    std::vector<Bytes> commands;
+    for (const auto &message : sim.Received())
+        commands.push_back(message.bytes);
+    return commands;
+}
+
+bool HasCommand(const vektasim::Simulator &sim, uint8_t code)
+{
+    const auto commands = CommandsReceived(sim);
+    return std::any_of(commands.begin(), commands.end(), [code](const Bytes &m) { return m[0] == code; });
+}
+
+class CaptureRun : public ::testing::Test {
+protected:
+    void Prepare(const std::string &port) { PrepareControl(CaptureControl, dir, port); }
+
+    TempDir dir;
+};
+
+TEST_F(CaptureRun, MissingPortIsRetriedEvery300MsUntilItAppears)
+{
+    TempDir links;
+    const std::string port = (links.path() / "adapter").string();
+    Prepare(port);
+    CaptureThread thread;
+    thread.Start();
+    EXPECT_TRUE(WaitFor([] { return CaptureControl.sysError.load() == ENOENT; }));
+    EXPECT_EQ(CaptureControl.state.load() == CaptureState::kReceiving, false);
+
+    auto options = Quiet();
+    options.linkPath = port;
+    auto sim = StartSimulator(options);
+    ASSERT_TRUE(WaitFor([] { return CaptureControl.state.load() == CaptureState::kReceiving; }));
+    EXPECT_EQ(CaptureControl.sysError.load(), 0u);
+    thread.Stop();
+    EXPECT_EQ(CaptureControl.flags.load(), FlagWord::kAlive);
+
+    ASSERT_EQ(dir.LogFiles().size(), 1u);
+    const auto messages = AllLogMessages(dir);
+    const size_t failures = CountOf(messages, "No such file or directory");
+    EXPECT_GE(failures, 1u);
+    for (size_t i = 0; i < failures; ++i) {
+        EXPECT_EQ(messages[2 * i], "No such file or directory");
+        EXPECT_EQ(messages[2 * i + 1], "Close " + port);
+    }
+    EXPECT_EQ(messages[2 * failures], "Open " + port + " Baud=833333(833333) RTO=1000");
+}
+
+struct InitCase {
+    const char *name;
+    vektasim::Kind kind;
+    uint32_t canBaud;
+    std::vector<Bytes> wire;
+    std::vector<uint32_t> lineRates;
+};
+
+const Bytes kFilters = {0x53, 0x20, 0xFC, 0x00, 0x00, 0x00, 0xFD, 0x00, 0x00, 0x00, 0xFC, 0x04, 0x00, 0x00,
+                        0xFD, 0x04, 0x00, 0x00, 0xFC, 0x08, 0x00, 0x00, 0xFD, 0x08, 0x00, 0x00, 0xFF, 0x1C,
+                        0x00, 0x00, 0xFF, 0x1C, 0x00, 0x00};
+
+Bytes TriloxSetup()
+{
+    Bytes setup = {0x59, 0x20};
+    setup.resize(34, 0x00);
+    return setup;
+}
+
+class Initialisation : public CaptureRun, public ::testing::WithParamInterface<InitCase> {};
+
+TEST_P(Initialisation, SendsTheExactCommandSequence)
+{
+    const InitCase &c = GetParam();
+    auto sim = StartSimulator(Quiet(c.kind));
+    Prepare(sim->PortPath());
+    CaptureControl.hardware = c.kind == vektasim::Kind::Trilox ? 1 : 0;
+    CaptureControl.canBaud = c.canBaud;
+    CaptureThread thread;
+    thread.Start();
+    ASSERT_TRUE(WaitFor([] { return CaptureControl.state.load() == CaptureState::kReceiving; }));
+    thread.Stop();
+
+    const auto received = sim->Received();
+    std::vector<Bytes> wire;
+    std::vector<uint32_t> rates;
+    for (const auto &m : received) {
+        wire.push_back(m.bytes);
+        rates.push_back(m.lineRate);
+    }
+    EXPECT_EQ(wire, c.wire);
+    EXPECT_EQ(rates, c.lineRates);
+
+    const auto messages = AllLogMessages(dir);
+    EXPECT_TRUE(Contains(messages, "Open " + sim->PortPath() + " Baud=833333(833333) RTO=1000"));
+    EXPECT_TRUE(Contains(messages, "CAN11 CAN11 SPEED=" + std::to_string(c.canBaud) + "b/s SAMP=80% SJW=15%"));
+    EXPECT_TRUE(Contains(messages, "--- Start Init Adapter ---"));
+    EXPECT_TRUE(Contains(messages, "--- End Init Adapter ---"));
+    EXPECT_TRUE(Contains(messages, "TxD: 57 01 03 "));
+    EXPECT_EQ(Contains(messages, "SET: BAUD=500000b/s SAMP=80% SJW=15%"), c.canBaud == 500000);
+    EXPECT_EQ(CaptureControl.errorKind.load(), ErrorKind::kNone);
+}
+
+constexpr uint32_t kLine = 833333;
+
+INSTANTIATE_TEST_SUITE_P(
+    Adapters, Initialisation,
+    ::testing::Values(InitCase{"vekta",
+                               vektasim::Kind::Vekta,
+                               500000,
+                               {{0x5F, 0x00}, {0x52, 0x00}, {0x55, 0x03, 0x81, 0xFE, 0x03}, kFilters, {0x52, 0x00},
+                                {0x57, 0x01, 0x03}},
+                               {kLine, kLine, kLine, kLine, kLine, kLine}},
+                      InitCase{"trilox",
+                               vektasim::Kind::Trilox,
+                               500000,
+                               {TriloxSetup(), {0x5F, 0x00}, {0x52, 0x00}, {0x55, 0x03, 0x81, 0xFE, 0x03}, kFilters,
+                                {0x52, 0x00}, {0x57, 0x01, 0x03}},
+                               {2000000, kLine, kLine, kLine, kLine, kLine, kLine}},
+                      InitCase{"rate_out_of_range_sends_no_speed",
+                               vektasim::Kind::Vekta,
+                               15624,
+                               {{0x5F, 0x00}, {0x52, 0x00}, kFilters, {0x52, 0x00}, {0x57, 0x01, 0x03}},
+                               {kLine, kLine, kLine, kLine, kLine}}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+class UnansweredCommand : public CaptureRun, public ::testing::WithParamInterface<uint8_t> {};
+
+TEST_P(UnansweredCommand, EndsTheAttemptWithTxDErrorAndRetries)
+{
+    auto sim = StartSimulator(Quiet());
+    sim->SetIgnoredCommands({GetParam()});
+    Prepare(sim->PortPath());
+    CaptureThread thread;
+    thread.Start();
+    EXPECT_TRUE(WaitFor([] { return CaptureControl.errorKind.load() == ErrorKind::kTxD; }));
+    ASSERT_TRUE(WaitFor([&] {
+        const auto commands = CommandsReceived(*sim);
+        return std::count(commands.begin(), commands.end(), Bytes{0x5F, 0x00}) >= 2;  // a second attempt began
+    }));
+    thread.Stop();
+    EXPECT_FALSE(HasCommand(*sim, 0x57));
+    const auto messages = AllLogMessages(dir);
+    EXPECT_GE(CountOf(messages, "\xCE\xF8\xE8\xE1\xEA\xE0 TxD"), 1u);  // "Ошибка TxD" in code page 1251
+    EXPECT_FALSE(Contains(messages, "--- End Init Adapter ---"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Commands, UnansweredCommand, ::testing::Values(uint8_t{0x53}, uint8_t{0x52}));
+
+TEST_F(CaptureRun, StopDuringTheFirstCommandsSendsNoFilters)
+{
+    auto sim = StartSimulator(Quiet());
+    sim->SetFault(vektasim::Fault::Silence);
+    Prepare(sim->PortPath());
+    CaptureThread thread;
+    thread.Start();
+    ASSERT_TRUE(WaitFor([&] { return HasCommand(*sim, 0x5F); }));
+    thread.Stop();
+    EXPECT_FALSE(HasCommand(*sim, 0x53));
+    EXPECT_EQ(dir.LogFiles().size(), 1u);
+}
+
+// What the table must hold after the frames were folded in, computed the
+// simple way.
+struct ExpectedRow {
+    uint32_t id;
+    uint32_t count = 0;
+    Bytes data;
+};
+
+std::vector<ExpectedRow> ExpectedTable(const std::vector<vektasim::CanFrame> &frames)
+{
+    std::vector<ExpectedRow> rows;
+    std::map<uint32_t, size_t> where;
+    for (const auto &f : frames) {
+        if (f.length == 0)
+            continue;
+        auto [it, added] = where.emplace(f.id, rows.size());
+        if (added)
+            rows.push_back({f.id, 0, {}});
+        ExpectedRow &row = rows[it->second];
+        ++row.count;
+        row.data.assign(f.data, f.data + f.length);
+    }
+    return rows;
+}
+
+std::string CanLine(const vektasim::CanFrame &f)
+{
+    char text[64];
+    int n = std::snprintf(text, sizeof text, "RxD(CAN): %08X: ", f.id);
+    for (int i = 0; i < f.length; ++i)
+        n += std::snprintf(text + n, sizeof text - n, "%02X ", f.data[i]);
+    return text;
+}
+
+std::vector<vektasim::CanFrame> MakeTraffic(bool extended)
+{
+    std::vector<vektasim::CanFrame> frames;
+    for (uint32_t i = 0; i < 600; ++i) {
+        vektasim::CanFrame f;
+        f.id = extended ? 0x18DA0000 + (i * 7) % 40 : 0x100 + (i * 7) % 40;
+        f.extended = extended;
+        f.length = static_cast<uint8_t>(i % 9);
+        for (int k = 0; k < f.length; ++k)
+            f.data[k] = static_cast<uint8_t>(i / 40 + k);
+        frames.push_back(f);
+    }
+    return frames;
+}
+
+class FullCapture : public CaptureRun, public ::testing::WithParamInterface<vektasim::Kind> {};
+
+TEST_P(FullCapture, TableAndLogHoldEveryFrameOnce)
+{
+    const bool trilox = GetParam() == vektasim::Kind::Trilox;
+    auto sim = StartSimulator(Quiet(GetParam()));
+    sim->SetRecordFrames(true);
+    Prepare(sim->PortPath());
+    CaptureControl.hardware = trilox ? 1 : 0;
+    CaptureControl.adapterLog = false;
+    const auto frames = MakeTraffic(trilox);
+    CaptureThread thread;
+    thread.Start();
+    ASSERT_TRUE(WaitFor([&] { return sim->Streaming(); }));
+    sim->QueueFrames(frames);
+
+    // Read the table while reception writes it, as the window does.
+    std::atomic<bool> done{false};
+    std::thread painter([&] {
+        uint64_t sum = 0;
+        while (!done.load()) {
+            const uint16_t n = CaptureControl.frameCount.load(std::memory_order_acquire);
+            for (uint16_t i = 0; i < n; ++i)
+                sum += CaptureControl.frames[i].count + CaptureControl.frames[i].data[0];
+        }
+        EXPECT_GE(sum, 0u);
+    });
+    const auto expected = ExpectedTable(frames);
+    uint32_t expectedTotal = 0;
+    for (const auto &row : expected)
+        expectedTotal += row.count;
+    const bool complete = WaitFor([&] {
+        uint32_t total = 0;
+        for (uint16_t i = 0; i < CaptureControl.frameCount.load(); ++i)
+            total += CaptureControl.frames[i].count;
+        return total == expectedTotal;
+    });
+    done = true;
+    painter.join();
+    ASSERT_TRUE(complete);
+
+    ASSERT_EQ(CaptureControl.frameCount.load(), expected.size());
+    for (size_t i = 0; i < expected.size(); ++i) {
+        const FrameEntry &e = CaptureControl.frames[i];
+        EXPECT_EQ(e.id, expected[i].id) << i;
+        EXPECT_EQ(e.count, expected[i].count) << i;
+        ASSERT_EQ(e.length, expected[i].data.size()) << i;
+        for (size_t k = 0; k < expected[i].data.size(); ++k)
+            EXPECT_EQ(e.data[k], expected[i].data[k]) << i << "/" << k;
+    }
+    thread.Stop();
+
+    std::vector<std::string> canLines;
+    for (const auto &m : AllLogMessages(dir))
+        if (m.rfind("RxD(CAN): ", 0) == 0)
+            canLines.push_back(m);
+    std::vector<std::string> sent;
+    for (const auto &f : sim->SentFrames())
+        if (f.length > 0)
+            sent.push_back(CanLine(f));
+    EXPECT_EQ(canLines, sent);
+}
+
+INSTANTIATE_TEST_SUITE_P(Adapters, FullCapture, ::testing::Values(vektasim::Kind::Vekta, vektasim::Kind::Trilox));
+
+TEST_F(CaptureRun, CutWritesAFileAndTheNextStretchOpensWithContinueLines)
+{
+    auto sim = StartSimulator(Quiet());
+    Prepare(sim->PortPath());
+    CaptureThread thread;
+    thread.Start();
+    ASSERT_TRUE(WaitFor([] { return CaptureControl.state.load() == CaptureState::kReceiving; }));
+    thread.Cut();
+    ASSERT_TRUE(WaitFor([] { return (CaptureControl.flags.load() & FlagWord::kCutLog) == 0; }));
+    EXPECT_EQ(dir.LogFiles().size(), 1u);
+    const size_t firstStretch = AllLogMessages(dir).size();
+    thread.Stop();
+
+    const auto messages = AllLogMessages(dir);
+    ASSERT_GT(messages.size(), firstStretch + 2);
+    EXPECT_EQ(messages[firstStretch], "Continue " + sim->PortPath() + " Baud=833333(833333) RTO=1000 RTS=ON");
+    EXPECT_EQ(messages[firstStretch + 1], "CAN11 CAN11 SPEED=500000b/s SAMP=80% SJW=15%");
+    EXPECT_EQ(messages.back(), "Close " + sim->PortPath());
+}
+
+class SilentBusStop : public CaptureRun, public ::testing::WithParamInterface<uint32_t> {};
+
+TEST_P(SilentBusStop, EndsTheRunWithinTheReceiveWait)
+{
+    auto sim = StartSimulator(Quiet());
+    Prepare(sim->PortPath());
+    CaptureControl.rto = GetParam();
+    CaptureThread thread;
+    thread.Start();
+    ASSERT_TRUE(WaitFor([] { return CaptureControl.state.load() == CaptureState::kReceiving; }));
+    CaptureControl.flags.store(FlagWord::kAlive);
+    // A bound far above the wait: a Stop that is never seen would hang here.
+    EXPECT_TRUE(WaitFor([] { return CaptureControl.runsEnded.load() == 1; }, std::chrono::seconds(5)));
+    EXPECT_EQ(dir.LogFiles().size(), 1u);
+}
+
+// 0 and a "negative" RTO are waited for as 1 ms and 10 s at most.
+INSTANTIATE_TEST_SUITE_P(Waits, SilentBusStop, ::testing::Values(1000u, 0u));
+
+TEST_F(CaptureRun, EndHandshakeFromIdleAndFromARun)
+{
+    {
+        CaptureThread idle;
+        EXPECT_TRUE(idle.End());
+    }
+    auto sim = StartSimulator(Quiet());
+    Prepare(sim->PortPath());
+    CaptureThread thread;
+    thread.Start();
+    ASSERT_TRUE(WaitFor([] { return CaptureControl.state.load() == CaptureState::kReceiving; }));
+    EXPECT_TRUE(thread.End());
+    EXPECT_EQ(CaptureControl.state.load(), CaptureState::kIdle);
+    const auto messages = AllLogMessages(dir);
+    ASSERT_FALSE(messages.empty());
+    EXPECT_EQ(messages.back(), "Close " + sim->PortPath());
+    // The timer lines of the thread's start and end never reach a file.
+    for (const auto &m : messages)
+        EXPECT_EQ(m.find("System Timer"), std::string::npos) << m;
+}
+
+TEST_F(CaptureRun, UnplugDuringReceptionIsLoggedAndReplugResumes)
+{
+    TempDir links;
+    auto options = Quiet();
+    options.traffic = vektasim::Traffic::Generator;
+    options.linkPath = (links.path() / "adapter").string();
+    auto sim = StartSimulator(options);
+    Prepare(sim->PortPath());
+    CaptureThread thread;
+    thread.Start();
+    ASSERT_TRUE(WaitFor([] { return CaptureControl.frameCount.load() > 0; }));
+
+    sim->Unplug();
+    ASSERT_TRUE(WaitFor([] { return CaptureControl.state.load() != CaptureState::kReceiving; }));
+    std::string error;
+    ASSERT_TRUE(sim->Replug(error)) << error;
+    ASSERT_TRUE(WaitFor([] { return CaptureControl.state.load() == CaptureState::kReceiving; }));
+    ASSERT_TRUE(WaitFor([] { return CaptureControl.frameCount.load() > 0; }));
+    thread.Stop();
+
+    const auto messages = AllLogMessages(dir);
+    EXPECT_TRUE(Contains(messages, "Input/output error"));
+    EXPECT_GE(CountOf(messages, "--- End Init Adapter ---"), 2u);
+}
+
+}  // namespace

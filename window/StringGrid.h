@@ -26,7 +26,6 @@ public:
     void SetColWidth(int col, int width);
     int DefaultRowHeight() const { return rowHeight_; }
     void SetDefaultRowHeight(int height);
-    int Row() const { return row_; }
     void SetRow(int row);
     int TopRow() const;
     // A cell's rectangle in the coordinates of the viewport.

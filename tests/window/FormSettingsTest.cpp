@@ -188,6 +188,13 @@ TEST_F(FormSettingsTest, ATypedPortNameOf300CharactersIsWrittenCut)
     EXPECT_EQ(SettingsLines().at(0), std::string(255, 'n'));
 }
 
+TEST_F(FormSettingsTest, ClosingAtOnceStillEndsTheThread)
+{
+    // No wait for the thread to announce itself before the close.
+    form_ = std::make_unique<TForm1>(folder_.string() + "/");
+    EXPECT_TRUE(CloseForm());
+}
+
 TEST_F(FormSettingsTest, AFailedSaveKeepsTheWindowOpenAndTheThreadRunning)
 {
     TForm1 &form = CreateForm();

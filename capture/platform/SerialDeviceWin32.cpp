@@ -62,7 +62,8 @@ uint32_t SerialDevice::Open(const std::string &portName)
 {
     Close();
     const std::string path = DevicePath(portName);
-    const HANDLE handle = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    const HANDLE handle =
+        CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     if (handle == INVALID_HANDLE_VALUE)
         return LastErrorCode();
     handle_ = handle;

@@ -212,7 +212,8 @@ TEST_P(FullCapture, InitialisesReceivesCutsStopsAndEnds)
     for (const auto &m : messages)
         shown += m + "\n";
     SCOPED_TRACE("log:\n" + shown);
-    const auto open = std::find_if(messages.begin(), messages.end(), [](const std::string &m) { return m.rfind("Open ", 0) == 0; });
+    const auto open =
+        std::find_if(messages.begin(), messages.end(), [](const std::string &m) { return m.rfind("Open ", 0) == 0; });
     ASSERT_NE(open, messages.end());
     EXPECT_TRUE(Contains(OpenLinesAllowed(adapter.port), *open)) << *open;
     EXPECT_TRUE(Contains(messages, "CAN11 CAN11 SPEED=500000b/s SAMP=80% SJW=15%"));

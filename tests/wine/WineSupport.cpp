@@ -179,7 +179,9 @@ void CaptureThread::Start()
 
 void CaptureThread::Stop()
 {
+    const uint32_t before = CaptureControl.runsEnded.load();
     CaptureControl.flags.store(FlagWord::kAlive);
+    EXPECT_TRUE(WaitFor([before] { return CaptureControl.runsEnded.load() != before; }));
 }
 
 void CaptureThread::Cut()

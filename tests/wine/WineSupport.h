@@ -78,11 +78,9 @@ public:
     CaptureThread(const CaptureThread &) = delete;
     CaptureThread &operator=(const CaptureThread &) = delete;
     void Start();  // flags := 0x8001
-    void Stop();  // flags := 0x8000
+    void Stop();  // flags := 0x8000, then wait for the run to end
     void Cut();   // flags := 0x8003
-    // flags := 0, then wait for 0x2000: the thread ends a run first, so
-    // this is also the way to know that a stopped run is over.
-    bool End();
+    bool End();   // flags := 0, then wait for 0x2000
 
 private:
     bool ended_ = false;

@@ -1,0 +1,329 @@
+// Figures of the capture path, each through the real chain: the simulated
+// adapter on a pseudo-terminal, the capture thread reading it, the identifier
+// table and the log.
+#include <dirent.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <set>
+#include <string>
+#include <thread>
+
+#include "Simulator.h"
+#include "Unit2.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
+
+constexpr auto kStallLimit = 10s;
+constexpr auto kPoll = 1ms;
+
+double Seconds(Clock::duration d)
+{
+    return std::chrono::duration<double>(d).count();
+}
+
+double Milliseconds(Clock::duration d)
+{
+    return std::chrono::duration<double, std::milli>(d).count();
+}
+
+std::set<pid_t> Tasks()
+{
+    std::set<pid_t> tasks;
+    if (DIR *dir = opendir("/proc/self/task")) {
+        while (dirent *entry = readdir(dir))
+            if (entry->d_name[0] != '.')
+                tasks.insert(static_cast<pid_t>(std::atoi(entry->d_name)));
+        closedir(dir);
+    }
+    return tasks;
+}
+
+// CPU time of another thread of this process, through its per-thread clock.
+double ThreadCpuSeconds(pid_t tid)
+{
+    constexpr clockid_t kPerThreadSched = 6;
+    const clockid_t clock = static_cast<clockid_t>((~static_cast<clockid_t>(tid)) << 3) | kPerThreadSched;
+    timespec t{};
+    if (clock_gettime(clock, &t) != 0)
+        return 0;
+    return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
+}
+
+long ResidentBytes()
+{
+    std::ifstream status("/proc/self/status");
+    std::string key;
+    while (status >> key) {
+        if (key == "VmRSS:") {
+            long kb = 0;
+            status >> kb;
+            return kb * 1024;
+        }
+        status.ignore(1 << 10, '\n');
+    }
+    return 0;
+}
+
+uint64_t TabledFrames()
+{
+    uint64_t total = 0;
+    const uint16_t rows = CaptureControl.frameCount.load(std::memory_order_acquire);
+    for (uint16_t i = 0; i < rows; ++i)
+        total += CaptureControl.frames[i].count;
+    return total;
+}
+
+bool WaitFor(const std::function<bool()> &cond, std::chrono::milliseconds deadline = 30s)
+{
+    const auto end = Clock::now() + deadline;
+    while (!cond()) {
+        if (Clock::now() > end)
+            return false;
+        std::this_thread::sleep_for(kPoll);
+    }
+    return true;
+}
+
+// One capture thread with its simulated adapter and log folder.
+class Rig {
+public:
+    explicit Rig(vektasim::Options options) : sim_(options)
+    {
+        std::string error;
+        if (!sim_.Start(error)) {
+            std::fprintf(stderr, "simulator: %s\n", error.c_str());
+            std::exit(1);
+        }
+        std::string pattern = (fs::temp_directory_path() / "vektamon-bench-XXXXXX").string();
+        dir_ = mkdtemp(pattern.data());
+        ResetControl(CaptureControl);
+        CaptureControl.flags = FlagWord::kThreadEnded;
+        StoreText(CaptureControl.logPath, dir_.string() + "/");
+        StoreText(CaptureControl.portName, sim_.PortPath());
+        CaptureControl.rto = 1000;
+        CaptureControl.radr11 = options.floodIds > 2048 ? 0x80000000u : 0x7E0;
+        CaptureControl.canBaud = 500000;
+        CaptureControl.samp = 80;
+        CaptureControl.sjw = 15;
+        CaptureControl.hardware = options.kind == vektasim::Kind::Trilox ? 1 : 0;
+
+        const auto before = Tasks();
+        TC1 *t = new TC1(true);
+        t->Control = &CaptureControl;
+        t->Start();
+        WaitFor([] { return CaptureControl.flags.load() == FlagWord::kAlive; });
+        for (pid_t tid : Tasks())
+            if (!before.count(tid))
+                captureTid_ = tid;
+    }
+    ~Rig()
+    {
+        End();
+        std::error_code ignored;
+        fs::remove_all(dir_, ignored);
+    }
+
+    void Start(bool canLog)
+    {
+        CaptureControl.canLog = canLog;
+        CaptureControl.flags.store(FlagWord::kStart);
+    }
+    void Stop()
+    {
+        const uint32_t before = CaptureControl.runsEnded.load();
+        CaptureControl.flags.store(FlagWord::kAlive);
+        WaitFor([before] { return CaptureControl.runsEnded.load() != before; });
+    }
+    void End()
+    {
+        if (CaptureControl.flags.load() == FlagWord::kThreadEnded)
+            return;
+        CaptureControl.flags.store(FlagWord::kEnd);
+        WaitFor([] { return CaptureControl.flags.load() == FlagWord::kThreadEnded; });
+    }
+    // Waits until the table has counted frames frames or nothing moves for a while.
+    uint64_t WaitForTabled(uint64_t frames)
+    {
+        uint64_t last = 0;
+        auto lastMove = Clock::now();
+        for (;;) {
+            const uint64_t now = TabledFrames();
+            if (now >= frames)
+                return now;
+            if (now != last) {
+                last = now;
+                lastMove = Clock::now();
+            } else if (Clock::now() - lastMove > kStallLimit) {
+                return now;
+            }
+            std::this_thread::sleep_for(10ms);
+        }
+    }
+    uintmax_t LogFileBytes() const
+    {
+        uintmax_t total = 0;
+        for (const auto &entry : fs::directory_iterator(dir_))
+            total += entry.file_size();
+        return total;
+    }
+
+    vektasim::Simulator &sim() { return sim_; }
+    pid_t captureTid() const { return captureTid_; }
+
+private:
+    vektasim::Simulator sim_;
+    fs::path dir_;
+    pid_t captureTid_ = 0;
+};
+
+vektasim::Options Flood(uint32_t ids, uint64_t frames)
+{
+    vektasim::Options options;
+    options.traffic = vektasim::Traffic::Flood;
+    options.floodIds = ids;
+    options.frameLimit = frames;
+    options.kind = ids > 2048 ? vektasim::Kind::Trilox : vektasim::Kind::Vekta;
+    return options;
+}
+
+struct Throughput {
+    double framesPerSecond = 0;
+    uint64_t sent = 0;
+    uint64_t tabled = 0;
+};
+
+Throughput MeasureThroughput(uint32_t ids, uint64_t frames, bool canLog)
+{
+    Rig rig(Flood(ids, frames));
+    rig.Start(canLog);
+    WaitFor([&] { return rig.sim().Streaming(); });
+    const auto start = Clock::now();
+    const uint64_t tabled = rig.WaitForTabled(frames);
+    const auto elapsed = Clock::now() - start;
+    Throughput result{tabled / Seconds(elapsed), rig.sim().FramesSent(), tabled};
+    rig.Stop();
+    return result;
+}
+
+void PrintThroughput()
+{
+    constexpr uint64_t kFrames = 500000;
+    for (bool canLog : {false, true}) {
+        const Throughput t = MeasureThroughput(500, kFrames, canLog);
+        std::printf("1. throughput, 500 ids, CAN LOG %-3s : %9.0f frames/s  (sent %llu, tabled %llu, lost %lld)\n",
+                    canLog ? "on" : "off", t.framesPerSecond, static_cast<unsigned long long>(t.sent),
+                    static_cast<unsigned long long>(t.tabled), static_cast<long long>(t.sent - t.tabled));
+    }
+}
+
+void PrintLineRateCost()
+{
+    constexpr auto kSpan = 10s;
+    auto options = Flood(500, 0);
+    options.throttle = true;
+    Rig rig(options);
+    rig.Start(true);
+    WaitFor([&] { return rig.sim().Streaming(); });
+    const double cpuBefore = ThreadCpuSeconds(rig.captureTid());
+    const uint64_t framesBefore = TabledFrames();
+    const auto start = Clock::now();
+    std::this_thread::sleep_for(kSpan);
+    const double cpu = ThreadCpuSeconds(rig.captureTid()) - cpuBefore;
+    const double wall = Seconds(Clock::now() - start);
+    const uint64_t frames = TabledFrames() - framesBefore;
+    rig.Stop();
+    std::printf("2. line rate 833333 bit/s, CAN LOG on: %.0f frames/s, capture thread CPU %.2f %% of one core\n",
+                frames / wall, 100.0 * cpu / wall);
+}
+
+void PrintTableScaling()
+{
+    constexpr uint64_t kFrames = 300000;
+    const Throughput few = MeasureThroughput(10, kFrames, false);
+    const Throughput many = MeasureThroughput(4096, kFrames, false);
+    std::printf("3. table scaling: 10 ids %.0f frames/s, 4096 ids %.0f frames/s, ratio %.2f\n", few.framesPerSecond,
+                many.framesPerSecond, many.framesPerSecond / few.framesPerSecond);
+}
+
+void PrintLogMemory()
+{
+    constexpr uint64_t kLines = 1000000;
+    Rig rig(Flood(500, kLines));
+    const long before = ResidentBytes();
+    rig.Start(true);
+    rig.WaitForTabled(kLines);
+    const long grown = ResidentBytes() - before;
+    rig.Stop();
+    const uintmax_t text = rig.LogFileBytes();
+    std::printf("4. log memory after %llu RxD(CAN) lines: %.1f MB text, %.1f MB resident growth, %.3f bytes per byte\n",
+                static_cast<unsigned long long>(kLines), text / 1e6, grown / 1e6, double(grown) / double(text));
+}
+
+// Waits with a fine poll for a reaction to measure it to well under a millisecond.
+Clock::duration TimeUntil(const std::function<bool()> &cond)
+{
+    const auto start = Clock::now();
+    while (!cond() && Clock::now() - start < 30s)
+        std::this_thread::yield();
+    return Clock::now() - start;
+}
+
+void PrintReaction()
+{
+    {
+        vektasim::Options quiet;
+        quiet.traffic = vektasim::Traffic::None;
+        Rig rig(quiet);
+        CaptureControl.canLog = true;
+        CaptureControl.flags.store(FlagWord::kStart);
+        const auto open = TimeUntil([] { return CaptureControl.state.load() != CaptureState::kIdle; });
+        WaitFor([] { return CaptureControl.state.load() == CaptureState::kReceiving; });
+        const uint32_t ended = CaptureControl.runsEnded.load();
+        const auto stopAt = Clock::now();
+        CaptureControl.flags.store(FlagWord::kAlive);
+        TimeUntil([ended] { return CaptureControl.runsEnded.load() != ended; });
+        const auto stop = Clock::now() - stopAt;
+        CaptureControl.flags.store(FlagWord::kEnd);
+        const auto idleEnd = TimeUntil([] { return CaptureControl.flags.load() == FlagWord::kThreadEnded; });
+        std::printf("5. reaction: Start to port open %.1f ms; Stop to run end, silent bus, RTO 1000: %.1f ms; "
+                    "close from idle %.1f ms\n",
+                    Milliseconds(open), Milliseconds(stop), Milliseconds(idleEnd));
+    }
+    Rig rig(Flood(500, 0));
+    rig.Start(true);
+    WaitFor([] { return TabledFrames() > 10000; });
+    CaptureControl.flags.store(FlagWord::kEnd);
+    const auto floodEnd = TimeUntil([] { return CaptureControl.flags.load() == FlagWord::kThreadEnded; });
+    std::printf("5. reaction: close during a flood, log written: %.1f ms\n", Milliseconds(floodEnd));
+}
+
+}  // namespace
+
+int main(int argc, char **argv)
+{
+    const std::string only = argc > 1 ? argv[1] : "";
+    const struct {
+        const char *name;
+        void (*run)();
+    } figures[] = {{"throughput", PrintThroughput},   {"linerate", PrintLineRateCost},
+                   {"scaling", PrintTableScaling},    {"logmemory", PrintLogMemory},
+                   {"reaction", PrintReaction}};
+    for (const auto &figure : figures)
+        if (only.empty() || only == figure.name) {
+            figure.run();
+            std::fflush(stdout);
+        }
+    return 0;
+}

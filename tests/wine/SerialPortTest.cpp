@@ -70,7 +70,14 @@ TEST_F(SerialPort, TakesTheAdapterLineSettings)
     EXPECT_EQ(readBack.ByteSize, 8);
     EXPECT_EQ(readBack.Parity, 0);
     EXPECT_EQ(readBack.StopBits, 0);
-    EXPECT_EQ(readBack.flagWord & 1u, 1u) << "binary mode";
+    // Binary mode on, every other flag off; Wine cannot read the handshake
+    // of a pseudo-terminal and reports DTR and RTS control as enabled.
+    constexpr uint32_t kBinary = 1;
+    constexpr uint32_t kWineDtrRtsEnabled = kBinary | 1u << 4 | 1u << 12;
+    if (UnderWine() && readBack.flagWord == kWineDtrRtsEnabled)
+        NoteWineDifference("a pseudo-terminal reads back DTR and RTS control as enabled after they were disabled");
+    else
+        EXPECT_EQ(readBack.flagWord, kBinary);
 }
 
 TEST_F(SerialPort, DrivesTheModemLinesOrWineSaysItCannot)

@@ -66,7 +66,7 @@ wait_for_file() {
 
 echo "=== Wine prefix"
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
-  wineboot -i 2>/dev/null
+  wineboot -i >"$run/wineboot.out" 2>&1 || { cat "$run/wineboot.out"; exit 1; }
 fi
 declare -A ports=([VEKTA]=COM5 [TRILOX]=COM6)
 for kind in VEKTA TRILOX; do

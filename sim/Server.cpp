@@ -19,9 +19,15 @@ using namespace std::chrono_literals;
 constexpr uint32_t kLineRateBitsPerSecond = 833333;
 constexpr uint32_t kBitsPerByte = 10;  // start, eight data, stop
 constexpr uint32_t kLineBytesPerSecond = kLineRateBitsPerSecond / kBitsPerByte;
-constexpr size_t kThrottleBurstBytes = 256;
+// Rides out scheduling delays of about 12 ms without losing rate.
+constexpr size_t kThrottleBurstBytes = 1024;
 // Output is built up to this much ahead, then written in big chunks.
 constexpr size_t kChunkBytes = 64 * 1024;
+// On the real line an adapter holds only a few milliseconds of output, so a
+// fault shows on the wire at once; and a USB serial link hands bytes over in
+// packets rather than one by one.
+constexpr size_t kLinePrefillBytes = 512;
+constexpr size_t kLinePacketBytes = 64;
 constexpr size_t kQueueBatchFrames = 1024;
 constexpr size_t kReadBytes = 4096;
 constexpr uint8_t kLastInitCommand = 0x57;
@@ -91,7 +97,7 @@ void Server::WaitForClient()
 
 void Server::Fill(Clock::time_point now)
 {
-    if (!streaming_ || Silenced() || outbox_.Pending() >= kChunkBytes)
+    if (!streaming_ || Silenced() || outbox_.Pending() >= PrefillLimit())
         return;
     batch_.clear();
     shared_.TakeQueued(batch_, kQueueBatchFrames);
@@ -101,7 +107,7 @@ void Server::Fill(Clock::time_point now)
             return;
         }
     }
-    while (traffic_ != nullptr && outbox_.Pending() < kChunkBytes) {
+    while (traffic_ != nullptr && outbox_.Pending() < PrefillLimit()) {
         const auto due = traffic_->NextDue();
         if (!due || *due > now || !AddFrame(traffic_->Take()))
             return;
@@ -197,7 +203,17 @@ bool Server::WantsWrite(Clock::time_point now)
 {
     if (outbox_.Pending() == 0 || Silenced())
         return false;
-    return !throttle_ || throttle_->Available(now) > 0;
+    return !throttle_ || throttle_->Available(now) >= NextPacket();
+}
+
+size_t Server::PrefillLimit() const
+{
+    return throttle_ ? kLinePrefillBytes : kChunkBytes;
+}
+
+size_t Server::NextPacket() const
+{
+    return std::min(outbox_.Pending(), kLinePacketBytes);
 }
 
 void Server::Write(Clock::time_point now)
@@ -227,10 +243,10 @@ std::optional<Clock::time_point> Server::WakeTime(Clock::time_point now)
     std::optional<Clock::time_point> wake;
     if (Silenced())
         return wake;
-    if (streaming_ && traffic_ != nullptr && outbox_.Pending() < kChunkBytes)
+    if (streaming_ && traffic_ != nullptr && outbox_.Pending() < PrefillLimit())
         wake = traffic_->NextDue();
-    if (throttle_ && outbox_.Pending() > 0 && throttle_->Available(now) == 0) {
-        const auto ready = now + throttle_->UntilAvailable(1);
+    if (throttle_ && outbox_.Pending() > 0 && throttle_->Available(now) < NextPacket()) {
+        const auto ready = now + throttle_->UntilAvailable(NextPacket());
         wake = wake ? std::min(*wake, ready) : ready;
     }
     if (wake && *wake < now)

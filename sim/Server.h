@@ -41,6 +41,8 @@ private:
     bool WantsWrite(Clock::time_point now);
     void Write(Clock::time_point now);
     std::optional<Clock::time_point> WakeTime(Clock::time_point now);
+    size_t PrefillLimit() const;
+    size_t NextPacket() const;
     void SetStreaming(bool on);
     void StopStreaming();
     void ClientGone();

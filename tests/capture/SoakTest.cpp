@@ -1,0 +1,226 @@
+// A long capture at line rate while the simulated adapter misbehaves at
+// random: it goes silent, cuts messages short, sends garbage and wrong
+// answers, and is unplugged and plugged back. VEKTA_SOAK_SECONDS sets the
+// length (60 s by default), VEKTA_SOAK_SEED the random sequence.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <random>
+#include <set>
+#include <thread>
+
+#include "Simulator.h"
+#include "TestSupport.h"
+
+namespace {
+
+using namespace testing_support;
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+constexpr uint32_t kFloodIds = 64;
+constexpr auto kCalm = 500ms;    // a stretch in which nothing may go missing
+constexpr auto kSettle = 300ms;  // for bytes of a mishap still on their way
+constexpr auto kRecoveryLimit = 10s;
+constexpr long kFlatMemoryBytes = 24l << 20;
+
+long EnvOr(const char *name, long fallback)
+{
+    const char *value = std::getenv(name);
+    return value ? std::atol(value) : fallback;
+}
+
+long ResidentBytes()
+{
+    std::ifstream status("/proc/self/status");
+    std::string key;
+    while (status >> key) {
+        if (key == "VmRSS:") {
+            long kb = 0;
+            status >> kb;
+            return kb * 1024;
+        }
+        status.ignore(1 << 10, '\n');
+    }
+    return 0;
+}
+
+uint64_t TabledFrames()
+{
+    uint64_t total = 0;
+    const uint16_t rows = CaptureControl.frameCount.load(std::memory_order_acquire);
+    for (uint16_t i = 0; i < rows; ++i)
+        total += CaptureControl.frames[i].count;
+    return total;
+}
+
+// A flood frame carries its pass over the identifiers in its data, so its
+// place in the stream is id + pass * kFloodIds. Lines that do not have that
+// shape come from garbage read as a frame.
+bool FloodSequence(const std::string &line, uint64_t &sequence)
+{
+    unsigned id = 0, b[8] = {};
+    if (std::sscanf(line.c_str(), "RxD(CAN): %8X: %2X %2X %2X %2X %2X %2X %2X %2X ", &id, &b[0], &b[1], &b[2], &b[3],
+                    &b[4], &b[5], &b[6], &b[7]) != 9 ||
+        line.size() != 44 || id >= kFloodIds)
+        return false;
+    for (int k = 0; k < 4; ++k)
+        if (b[k] != b[k + 4])
+            return false;
+    const uint64_t pass = b[0] | b[1] << 8 | b[2] << 16 | uint64_t{b[3]} << 24;
+    sequence = id + pass * kFloodIds;
+    return true;
+}
+
+enum class Mishap { Silence, CutShort, Garbage, WrongAnswers, Unplug };
+
+class Soak : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        vektasim::Options options;
+        options.traffic = vektasim::Traffic::Flood;
+        options.floodIds = kFloodIds;
+        options.throttle = true;
+        options.linkPath = (links.path() / "adapter").string();
+        sim = std::make_unique<vektasim::Simulator>(options);
+        std::string error;
+        ASSERT_TRUE(sim->Start(error)) << error;
+        PrepareControl(CaptureControl, dir, sim->PortPath());
+        CaptureControl.adapterLog = false;
+    }
+
+    // Back to receiving, and frames flowing into the table again.
+    Clock::duration AwaitRecovery()
+    {
+        const auto start = Clock::now();
+        EXPECT_TRUE(WaitFor([] { return CaptureControl.state.load() == CaptureState::kReceiving; }, kRecoveryLimit));
+        const uint64_t tabled = TabledFrames();
+        EXPECT_TRUE(WaitFor([tabled] { return TabledFrames() != tabled; }, kRecoveryLimit));
+        return Clock::now() - start;
+    }
+
+    // Each mishap, then the adapter's return.
+    void Inflict(Mishap mishap, std::mt19937 &random)
+    {
+        std::uniform_int_distribution<int> spellMs(150, 1200);
+        const auto spell = std::chrono::milliseconds(spellMs(random));
+        switch (mishap) {
+        case Mishap::Silence:
+            sim->SetFault(vektasim::Fault::Silence);
+            std::this_thread::sleep_for(spell);
+            sim->SetFault(vektasim::Fault::None);
+            return;
+        case Mishap::CutShort:
+            sim->SetFault(vektasim::Fault::CutShort);
+            return;
+        case Mishap::Garbage:
+            sim->SetFault(vektasim::Fault::Garbage);
+            std::this_thread::sleep_for(spell / 4);
+            sim->SetFault(vektasim::Fault::None);
+            return;
+        case Mishap::WrongAnswers:
+            sim->SetFault(vektasim::Fault::WrongTypeFirst);
+            [[fallthrough]];
+        case Mishap::Unplug: {
+            sim->Unplug();
+            std::this_thread::sleep_for(spell);
+            std::string error;
+            EXPECT_TRUE(sim->Replug(error)) << error;
+            if (mishap == Mishap::WrongAnswers) {
+                EXPECT_TRUE(WaitFor([this] { return sim->Streaming(); }, kRecoveryLimit));
+                sim->SetFault(vektasim::Fault::None);
+            }
+            return;
+        }
+        }
+    }
+
+    TempDir dir;
+    TempDir links;
+    std::unique_ptr<vektasim::Simulator> sim;
+};
+
+// Cuts the log and waits until the cut is served: its "Continue" lines mark
+// the place in the log.
+void MarkLog(CaptureThread &thread)
+{
+    thread.Cut();
+    EXPECT_TRUE(WaitFor([] { return (CaptureControl.flags.load() & FlagWord::kCutLog) == 0; }, kRecoveryLimit));
+}
+
+TEST_F(Soak, CaptureSurvivesEveryMishapAndLosesNoWholeFrame)
+{
+    const auto length = std::chrono::seconds(EnvOr("VEKTA_SOAK_SECONDS", 60));
+    std::mt19937 random(static_cast<uint32_t>(EnvOr("VEKTA_SOAK_SEED", 1)));
+    std::uniform_int_distribution<int> pick(0, 4);
+
+    CaptureThread thread;
+    thread.Start();
+    AwaitRecovery();
+    const long memoryAtStart = ResidentBytes();
+    int mishaps = 0;
+    Clock::duration slowestRecovery{};
+    const auto end = Clock::now() + length;
+    // Each round: a calm stretch between two marks, then a mishap and the
+    // adapter's return, then time for stray bytes to pass.
+    while (Clock::now() < end) {
+        MarkLog(thread);
+        std::this_thread::sleep_for(kCalm);
+        MarkLog(thread);
+        Inflict(static_cast<Mishap>(pick(random)), random);
+        ++mishaps;
+        slowestRecovery = std::max(slowestRecovery, AwaitRecovery());
+        std::this_thread::sleep_for(kSettle);
+    }
+    const long memoryGrowth = ResidentBytes() - memoryAtStart;
+    thread.Stop();
+    EXPECT_TRUE(thread.End());
+
+    const auto messages = AllLogMessages(dir);
+    std::set<uint64_t> seen;
+    int marks = 0, calmGaps = 0, calmGarbage = 0, garbage = 0, duplicates = 0;
+    uint64_t last = 0;
+    bool haveLast = false;
+    uint64_t sinceLastOpen = 0;
+    for (const std::string &m : messages) {
+        if (m.rfind("Open ", 0) == 0)
+            sinceLastOpen = 0;
+        if (m.rfind("Continue ", 0) == 0) {
+            ++marks;
+            haveLast = false;
+        }
+        if (m.rfind("RxD(CAN): ", 0) != 0)
+            continue;
+        ++sinceLastOpen;
+        // Between the first and second mark of a round nothing went wrong.
+        const bool calm = marks % 2 == 1;
+        uint64_t sequence = 0;
+        if (!FloodSequence(m, sequence)) {
+            ++garbage;
+            calmGarbage += calm;
+            continue;
+        }
+        duplicates += !seen.insert(sequence).second;
+        if (calm && haveLast && sequence != last + 1 && calmGaps++ < 5)
+            std::printf("frames missing in a calm stretch: %llu after %llu\n",
+                        static_cast<unsigned long long>(sequence), static_cast<unsigned long long>(last));
+        last = sequence;
+        haveLast = true;
+    }
+    std::printf("soak: %d mishaps, %zu frames logged, %d garbage frames, slowest recovery %.0f ms, "
+                "resident growth %.1f MB\n",
+                mishaps, seen.size(), garbage, std::chrono::duration<double, std::milli>(slowestRecovery).count(),
+                memoryGrowth / 1e6);
+    EXPECT_EQ(duplicates, 0);
+    EXPECT_EQ(calmGaps, 0);
+    EXPECT_EQ(calmGarbage, 0);
+    EXPECT_GT(seen.size(), 1000u);
+    // The table counts exactly what the log holds since the last initialisation.
+    EXPECT_EQ(TabledFrames(), sinceLastOpen);
+    EXPECT_LT(memoryGrowth, kFlatMemoryBytes);
+}
+
+}  // namespace

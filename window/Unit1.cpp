@@ -120,7 +120,7 @@ TForm1::TForm1(const std::string &folder, QWidget *parent) : QWidget(parent)
     setMinimumSize(kClientWidth, kClientHeight);
     setMaximumWidth(kClientWidth);
     setBaseSize(kClientWidth, kClientHeight);
-    setSizeIncrement(0, kGridRowPitch);
+    setSizeIncrement(1, kGridRowPitch);
     resize(kClientWidth, kClientHeight);
     FormCreate(folder);
     Timer1->start(kTimerPeriod);

@@ -28,7 +28,7 @@ constexpr size_t kChunkBytes = 64 * 1024;
 // packets rather than one by one.
 constexpr size_t kLinePrefillBytes = 512;
 constexpr size_t kLinePacketBytes = 64;
-constexpr size_t kQueueBatchFrames = 1024;
+constexpr size_t kSmallestFrameBytes = 6;  // type, count, identifier
 constexpr size_t kReadBytes = 4096;
 constexpr uint8_t kLastInitCommand = 0x57;
 // A type no command uses, for the wrong-type faults.
@@ -100,7 +100,7 @@ void Server::Fill(Clock::time_point now)
     if (!streaming_ || Silenced() || outbox_.Pending() >= PrefillLimit())
         return;
     batch_.clear();
-    shared_.TakeQueued(batch_, kQueueBatchFrames);
+    shared_.TakeQueued(batch_, (PrefillLimit() - outbox_.Pending()) / kSmallestFrameBytes + 1);
     for (size_t i = 0; i < batch_.size(); ++i) {
         if (!AddFrame(batch_[i])) {
             shared_.Requeue({batch_.begin() + static_cast<std::ptrdiff_t>(i) + 1, batch_.end()});

@@ -44,6 +44,7 @@ struct Options {
     bool replayLoop = false;        // start over at the end of the file
     uint32_t floodIds = 500;        // distinct identifiers with Traffic::Flood
     uint64_t frameLimit = 0;        // stop streaming after this many frames; 0 = no limit
+                                    // (counts the traffic source, not queued frames)
     bool throttle = false;          // pace output to 833333 bit/s, 10 bits a byte
     std::string linkPath;           // keep a symlink to the slave here, if not empty
     bool answerCommands = true;     // false: stay silent (fault)
@@ -55,7 +56,8 @@ enum class Fault {
     Silence,           // answer nothing, send nothing
     WrongTypeFirst,    // answer each command with another type first, then the right one
     WrongTypeOnly,     // answer each command with another type only
-    CutShort,          // the next frame message breaks off after its count byte
+    CutShort,          // the next frame message breaks off after its count byte;
+                       // streaming stops until the next 0x57, the fault clears
     Garbage,           // send random bytes between frames
 };
 
@@ -85,7 +87,8 @@ public:
     // Commands with these codes get no answer at all (replaces the former set).
     void SetIgnoredCommands(const std::vector<uint8_t> &codes);
 
-    // Everything received so far, split into messages, in order.
+    // Everything received so far, split into messages, in order. A message
+    // shows here only once the simulator has acted on it.
     std::vector<ReceivedMessage> Received() const;
     // All received bytes in one sequence.
     std::vector<uint8_t> ReceivedBytes() const;
@@ -99,7 +102,9 @@ public:
     std::vector<CanFrame> SentFrames() const;
     void SetRecordFrames(bool on);
 
-    // Queues frames to be sent once streaming (in addition to the traffic source).
+    // Queues frames to be sent once streaming (in addition to the traffic source,
+    // and before it). Frames not written whole when the client re-initialises
+    // or goes away return to the front of the queue.
     void QueueFrames(const std::vector<CanFrame> &frames);
 
 private:

@@ -18,6 +18,8 @@ WakeFd::~WakeFd()
 
 bool WakeFd::Open(std::string &error)
 {
+    if (fd_ >= 0)
+        return true;
     fd_ = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
     if (fd_ < 0) {
         error = std::string("eventfd: ") + std::strerror(errno);

@@ -44,6 +44,7 @@ INSTANTIATE_TEST_SUITE_P(
                             l.options.frameLimit == 500000 && l.options.throttle;
                  }},
         GoodArgs{"silent", {"--silent"}, [](const CommandLine &l) { return !l.options.answerCommands; }},
+        GoodArgs{"record", {"--record", "/tmp/r.txt"}, [](const CommandLine &l) { return l.recordPath == "/tmp/r.txt"; }},
         GoodArgs{"help", {"--help"}, [](const CommandLine &l) { return l.help; }}),
     [](const auto &info) { return std::string(info.param.name); });
 
@@ -79,7 +80,7 @@ TEST(CommandLine, UsageDocumentsEveryOption)
 {
     const std::string usage = vektasim::Usage();
     for (const char *option : {"--kind", "--link", "--replay", "--fast", "--loop", "--flood", "--frames", "--throttle",
-                               "--silent", "--help"})
+                               "--silent", "--record", "--help"})
         EXPECT_NE(usage.find(option), std::string::npos) << option;
 }
 

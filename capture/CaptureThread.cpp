@@ -24,7 +24,10 @@ void TC1::Execute()
     FreeOnTerminate = true;
     logBuffer.Clear();
     EmptyFrameTable();
-    Control->flags.store(FlagWord::kAlive);
+    // Alive, unless the window already asked for something (a Start or the
+    // end) in the moment before this thread came up: that request stands.
+    uint16_t notStarted = FlagWord::kThreadEnded;
+    Control->flags.compare_exchange_strong(notStarted, FlagWord::kAlive);
 
     const TimerResolution resolution = QueryTimerResolution();
     AddLogLine("Windows System Timer Settings: Min: " + FormatPeriod(resolution.finest) +

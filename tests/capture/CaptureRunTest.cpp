@@ -380,6 +380,27 @@ TEST_F(CaptureRun, EndHandshakeFromIdleAndFromARun)
         EXPECT_EQ(m.find("System Timer"), std::string::npos) << m;
 }
 
+TEST_F(CaptureRun, RequestsWrittenBeforeTheThreadComesUpStand)
+{
+    auto sim = StartSimulator(Quiet());
+    Prepare(sim->PortPath());
+    CaptureControl.flags.store(FlagWord::kStart);
+    TC1 *started = new TC1(true);
+    started->Control = &CaptureControl;
+    started->Start();
+    EXPECT_TRUE(WaitFor([] { return CaptureControl.state.load() == CaptureState::kReceiving; }));
+    CaptureControl.flags.store(FlagWord::kAlive);
+    EXPECT_TRUE(WaitFor([] { return CaptureControl.runsEnded.load() == 1; }));
+    CaptureControl.flags.store(FlagWord::kEnd);
+    ASSERT_TRUE(WaitFor([] { return CaptureControl.flags.load() == FlagWord::kThreadEnded; }));
+
+    CaptureControl.flags.store(FlagWord::kEnd);  // closed at once after creation
+    TC1 *ended = new TC1(true);
+    ended->Control = &CaptureControl;
+    ended->Start();
+    EXPECT_TRUE(WaitFor([] { return CaptureControl.flags.load() == FlagWord::kThreadEnded; }));
+}
+
 TEST_F(CaptureRun, UnplugDuringReceptionIsLoggedAndReplugResumes)
 {
     TempDir links;

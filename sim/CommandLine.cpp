@@ -1,7 +1,7 @@
 #include "CommandLine.h"
 
 #include <charconv>
-#include <limits>
+#include <cstdint>
 
 namespace vektasim {
 
@@ -39,15 +39,10 @@ bool ParseKind(const std::string &text, Kind &kind, std::string &error)
     return true;
 }
 
-bool ParseOption(const std::vector<std::string> &args, size_t &i, CommandLine &line, std::string &error)
+// Options without a value; false when arg is none of them.
+bool ParseSwitch(const std::string &arg, CommandLine &line)
 {
     Options &o = line.options;
-    const std::string &arg = args[i];
-    std::string value;
-    if ((arg == "--replay" || arg == "--flood") && o.traffic != Traffic::Generator) {
-        error = "--replay and --flood exclude each other";
-        return false;
-    }
     if (arg == "--help" || arg == "-h")
         line.help = true;
     else if (arg == "--fast")
@@ -58,35 +53,65 @@ bool ParseOption(const std::vector<std::string> &args, size_t &i, CommandLine &l
         o.throttle = true;
     else if (arg == "--silent")
         o.answerCommands = false;
-    else if (arg == "--kind")
-        return TakeValue(args, i, value, error) && ParseKind(value, o.kind, error);
-    else if (arg == "--link")
-        return TakeValue(args, i, o.linkPath, error);
+    else
+        return false;
+    return true;
+}
+
+bool ParseCount(const std::string &arg, const std::string &value, uint64_t &count, std::string &error)
+{
+    if (ParseNumber(value, count))
+        return true;
+    error = arg + " takes a number, not \"" + value + "\"";
+    return false;
+}
+
+bool ParseValued(const std::string &arg, const std::string &value, CommandLine &line, std::string &error)
+{
+    Options &o = line.options;
+    if (arg == "--kind")
+        return ParseKind(value, o.kind, error);
+    if (arg == "--link")
+        o.linkPath = value;
     else if (arg == "--record")
-        return TakeValue(args, i, line.recordPath, error);
+        line.recordPath = value;
     else if (arg == "--replay") {
         o.traffic = Traffic::Replay;
-        return TakeValue(args, i, o.replayFile, error);
+        o.replayFile = value;
     } else if (arg == "--flood") {
         o.traffic = Traffic::Flood;
-        if (!TakeValue(args, i, value, error))
-            return false;
         if (!ParseNumber(value, o.floodIds) || o.floodIds == 0) {
             error = "--flood takes a number of identifiers above 0, not \"" + value + "\"";
             return false;
         }
-    } else if (arg == "--frames") {
-        if (!TakeValue(args, i, value, error))
-            return false;
-        if (!ParseNumber(value, o.frameLimit)) {
-            error = "--frames takes a number, not \"" + value + "\"";
-            return false;
-        }
-    } else {
+    } else if (arg == "--frames")
+        return ParseCount(arg, value, o.frameLimit, error);
+    return true;
+}
+
+bool TakesValue(const std::string &arg)
+{
+    for (const char *option : {"--kind", "--link", "--record", "--replay", "--flood", "--frames"})
+        if (arg == option)
+            return true;
+    return false;
+}
+
+bool ParseOption(const std::vector<std::string> &args, size_t &i, CommandLine &line, std::string &error)
+{
+    const std::string &arg = args[i];
+    if ((arg == "--replay" || arg == "--flood") && line.options.traffic != Traffic::Generator) {
+        error = "--replay and --flood exclude each other";
+        return false;
+    }
+    if (ParseSwitch(arg, line))
+        return true;
+    if (!TakesValue(arg)) {
         error = "unknown option \"" + arg + "\"";
         return false;
     }
-    return true;
+    std::string value;
+    return TakeValue(args, i, value, error) && ParseValued(arg, value, line, error);
 }
 
 }  // namespace

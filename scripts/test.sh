@@ -23,3 +23,6 @@ suite() {
 suite build-test/asan -DCMAKE_BUILD_TYPE=Debug -DVEKTA_SANITIZE=address,undefined
 suite build-test/tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVEKTA_SANITIZE=thread
 suite build-test/plain -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+# The Windows build of the capture library under Wine, against the simulator.
+scripts/wine-test.sh

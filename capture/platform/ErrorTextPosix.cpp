@@ -9,6 +9,8 @@
 #include <cstring>
 #include <string_view>
 
+#include "MessageTrim.h"
+
 namespace {
 
 std::string ToUtf8(const std::string &text)
@@ -32,19 +34,6 @@ std::string ToUtf8(const std::string &text)
     return out;
 }
 
-// Trailing blanks, control characters and full stops go, as the operator
-// sees the text after a "/" or as a log line of its own.
-std::string Trim(std::string text)
-{
-    while (!text.empty()) {
-        const auto last = static_cast<unsigned char>(text.back());
-        if (last > ' ' && last != '.')
-            break;
-        text.pop_back();
-    }
-    return text;
-}
-
 }  // namespace
 
 std::string SystemErrorText(uint32_t code)
@@ -52,7 +41,7 @@ std::string SystemErrorText(uint32_t code)
     char buffer[256] = {};
     // The GNU strerror_r answers a pointer that may or may not be buffer.
     const char *text = strerror_r(static_cast<int>(code), buffer, sizeof buffer);
-    return Trim(ToUtf8(text != nullptr ? text : ""));
+    return TrimMessageEnd(ToUtf8(text != nullptr ? text : ""));
 }
 
 uint32_t PortBusyError()

@@ -361,6 +361,7 @@ INSTANTIATE_TEST_SUITE_P(Waits, SilentBusStop, ::testing::Values(1000u, 0u));
 
 TEST_F(CaptureRun, EndHandshakeFromIdleAndFromARun)
 {
+    Prepare("unused");
     {
         CaptureThread idle;
         EXPECT_TRUE(idle.End());

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "Pty.h"
 #include "TestSupport.h"
 #include "Unit2.h"
 

@@ -5,6 +5,7 @@
 
 #include "ErrorText.h"
 #include "SerialDevice.h"
+#include "Pty.h"
 #include "TestSupport.h"
 
 namespace {

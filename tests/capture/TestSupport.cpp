@@ -2,14 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <poll.h>
-#include <stdlib.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cstdlib>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <thread>
 
@@ -30,11 +25,17 @@ bool WaitFor(const std::function<bool()> &cond, std::chrono::milliseconds deadli
 
 TempDir::TempDir()
 {
-    std::string pattern = (fs::temp_directory_path() / "vektamon-test-XXXXXX").string();
-    const char *made = mkdtemp(pattern.data());
-    if (made == nullptr)
-        throw std::runtime_error("mkdtemp failed");
-    path_ = made;
+    // A random name that nobody holds yet, on every platform.
+    std::random_device random;
+    do
+        path_ = fs::temp_directory_path() / ("vektamon-test-" + std::to_string(random()));
+    while (!fs::create_directory(path_));
+}
+
+std::string TempDir::logPath() const
+{
+    const std::u8string text = (path_ / "").u8string();
+    return {text.begin(), text.end()};
 }
 
 TempDir::~TempDir()
@@ -84,48 +85,6 @@ std::vector<std::string> AllLogMessages(const TempDir &dir)
         all.insert(all.end(), messages.begin(), messages.end());
     }
     return all;
-}
-
-Pty::Pty()
-{
-    master_ = posix_openpt(O_RDWR | O_NOCTTY);
-    EXPECT_GE(master_, 0);
-    EXPECT_EQ(grantpt(master_), 0);
-    EXPECT_EQ(unlockpt(master_), 0);
-    slave_ = ptsname(master_);
-}
-
-Pty::~Pty()
-{
-    if (master_ >= 0)
-        close(master_);
-}
-
-void Pty::Send(const std::string &bytes)
-{
-    ASSERT_EQ(write(master_, bytes.data(), bytes.size()), ssize_t(bytes.size()));
-}
-
-std::string Pty::Receive(size_t size)
-{
-    std::string got;
-    while (got.size() < size) {
-        pollfd pfd{master_, POLLIN, 0};
-        if (poll(&pfd, 1, 5000) <= 0)
-            break;
-        char buf[256];
-        const ssize_t n = read(master_, buf, std::min(sizeof buf, size - got.size()));
-        if (n <= 0)
-            break;
-        got.append(buf, size_t(n));
-    }
-    return got;
-}
-
-void Pty::Hangup()
-{
-    close(master_);
-    master_ = -1;
 }
 
 void PrepareControl(TCaptureControl &control, const TempDir &dir, const std::string &port)

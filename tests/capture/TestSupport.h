@@ -23,8 +23,8 @@ public:
     TempDir();
     ~TempDir();
     const std::filesystem::path &path() const { return path_; }
-    // The folder with a trailing separator, as logPath holds it.
-    std::string logPath() const { return path_.string() + "/"; }
+    // The folder as UTF-8 with a trailing separator, as logPath holds it.
+    std::string logPath() const;
     std::vector<std::filesystem::path> LogFiles() const;
 
 private:
@@ -36,22 +36,6 @@ std::string ReadFile(const std::filesystem::path &path);
 std::vector<std::string> LogMessages(const std::string &fileText);
 // All log files of a folder concatenated in name order, as messages.
 std::vector<std::string> AllLogMessages(const TempDir &dir);
-
-// A bare pseudo-terminal: the test plays the far end on the master.
-class Pty {
-public:
-    Pty();
-    ~Pty();
-    const std::string &slave() const { return slave_; }
-    void Send(const std::string &bytes);
-    // Up to size bytes, waiting at most a few seconds for them.
-    std::string Receive(size_t size);
-    void Hangup();
-
-private:
-    int master_ = -1;
-    std::string slave_;
-};
 
 // Resets a record and fills it with the window's defaults for a capture.
 void PrepareControl(TCaptureControl &control, const TempDir &dir, const std::string &port);

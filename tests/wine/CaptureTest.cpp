@@ -10,10 +10,12 @@
 
 #include "ErrorText.h"
 #include "Simulator.h"
+#include "TestSupport.h"
 #include "WineSupport.h"
 
 namespace {
 
+using namespace testing_support;
 using namespace wine_support;
 using Bytes = std::vector<uint8_t>;
 

@@ -4,13 +4,14 @@
 #include <windows.h>
 
 #include "LogFile.h"
+#include "TestSupport.h"
 #include "WineSupport.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using wine_support::ReadFile;
-using wine_support::TempDir;
+using testing_support::ReadFile;
+using testing_support::TempDir;
 
 LogBuffer Lines(std::initializer_list<std::string_view> messages)
 {

@@ -6,12 +6,13 @@
 #include "Clock.h"
 #include "ErrorText.h"
 #include "SerialDevice.h"
+#include "TestSupport.h"
 #include "WineSupport.h"
 
 namespace {
 
+using testing_support::WaitFor;
 using wine_support::UnderWine;
-using wine_support::WaitFor;
 
 bool EndsCleanly(const std::string &text)
 {

@@ -5,10 +5,12 @@
 
 #include "ErrorText.h"
 #include "SerialDevice.h"
+#include "TestSupport.h"
 #include "WineSupport.h"
 
 namespace {
 
+using namespace testing_support;
 using namespace wine_support;
 
 constexpr uint32_t kByteWaitMs = 100;

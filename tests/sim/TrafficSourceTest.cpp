@@ -1,0 +1,111 @@
+// The traffic sources' schedules on given time points; no clock is read.
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "Traffic.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using vektasim::CanFrame;
+using vektasim::Clock;
+using vektasim::Kind;
+
+const Clock::time_point kT0 = Clock::time_point{} + 1h;
+
+std::vector<CanFrame> Recorded(std::initializer_list<uint64_t> timesUs)
+{
+    std::vector<CanFrame> frames;
+    uint32_t id = 0x100;
+    for (uint64_t t : timesUs) {
+        CanFrame f;
+        f.id = id++;
+        f.timeUs = t;
+        frames.push_back(f);
+    }
+    return frames;
+}
+
+// The due time of each frame taken, as an offset from kT0.
+std::vector<std::chrono::microseconds> Schedule(vektasim::TrafficSource &source, size_t count)
+{
+    std::vector<std::chrono::microseconds> offsets;
+    for (size_t i = 0; i < count && source.NextDue(); ++i) {
+        offsets.push_back(std::chrono::duration_cast<std::chrono::microseconds>(*source.NextDue() - kT0));
+        source.Take();
+    }
+    return offsets;
+}
+
+TEST(ReplaySource, KeepsTheRecordedSpacingFromTheResume)
+{
+    auto replay = vektasim::MakeReplay(Recorded({0, 1000, 1500}), false, false);
+    replay->Resume(kT0);
+    EXPECT_EQ(Schedule(*replay, 10), (std::vector<std::chrono::microseconds>{0us, 1000us, 1500us}));
+    EXPECT_FALSE(replay->NextDue());
+}
+
+TEST(ReplaySource, LoopsAfterAGapAndResumesWhereItStopped)
+{
+    auto replay = vektasim::MakeReplay(Recorded({0, 1000}), false, true);
+    replay->Resume(kT0);
+    EXPECT_EQ(Schedule(*replay, 3), (std::vector<std::chrono::microseconds>{0us, 1000us, 2000us}));
+    // Streaming stopped for a while: the next frame is due at the resume.
+    replay->Resume(kT0 + 10s);
+    EXPECT_EQ(Schedule(*replay, 2), (std::vector<std::chrono::microseconds>{10s, 10s + 1000us}));
+}
+
+TEST(ReplaySource, FastReplayIsAlwaysDueAndEmptyFileNever)
+{
+    auto fast = vektasim::MakeReplay(Recorded({0, 5000000}), true, false);
+    EXPECT_EQ(fast->NextDue(), Clock::time_point::min());
+    fast->Take();
+    EXPECT_EQ(fast->NextDue(), Clock::time_point::min());
+    fast->Take();
+    EXPECT_FALSE(fast->NextDue());
+    EXPECT_FALSE(vektasim::MakeReplay({}, false, true)->NextDue());
+}
+
+TEST(GeneratorSource, RepeatsEachIdentifierAtItsPeriod)
+{
+    auto generator = vektasim::MakeGenerator(Kind::Vekta);
+    generator->Resume(kT0);
+    std::map<uint32_t, std::vector<Clock::time_point>> due;
+    while (*generator->NextDue() < kT0 + 200ms) {
+        const auto when = *generator->NextDue();
+        due[generator->Take().id].push_back(when);
+    }
+    ASSERT_EQ(due.count(0x100), 1u);
+    ASSERT_EQ(due.count(0x7E8), 1u);
+    EXPECT_EQ(due[0x100].size(), 20u);  // every 10 ms
+    EXPECT_EQ(due[0x7E8].size(), 2u);   // every 100 ms
+    EXPECT_EQ(due[0x100][1] - due[0x100][0], 10ms);
+}
+
+struct FloodCase {
+    uint32_t ids;
+    bool extended;
+};
+
+class FloodSource : public ::testing::TestWithParam<FloodCase> {};
+
+TEST_P(FloodSource, GoesRoundTheIdentifiersAndStopsAtTheLimit)
+{
+    const uint32_t ids = GetParam().ids;
+    auto flood = vektasim::MakeLimited(vektasim::MakeFlood(ids), 2 * ids + 1);
+    for (uint64_t i = 0; i < 2 * ids + 1; ++i) {
+        ASSERT_TRUE(flood->NextDue());
+        const CanFrame f = flood->Take();
+        ASSERT_EQ(f.id, i % ids);
+        ASSERT_EQ(f.extended, GetParam().extended);
+        ASSERT_EQ(f.length, 8);
+    }
+    EXPECT_FALSE(flood->NextDue());
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, FloodSource,
+                         ::testing::Values(FloodCase{1, false}, FloodCase{500, false}, FloodCase{2048, false},
+                                           FloodCase{2049, true}));
+
+}  // namespace

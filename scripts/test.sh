@@ -26,3 +26,6 @@ suite build-test/plain -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
 # The Windows build of the capture library under Wine, against the simulator.
 scripts/wine-test.sh
+
+# Each fuzz target for a short, bounded time on its seed corpus.
+scripts/fuzz.sh 30

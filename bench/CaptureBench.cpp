@@ -13,6 +13,8 @@
 #include <functional>
 #include <memory>
 #include <set>
+#include <sstream>
+#include <utility>
 #include <string>
 #include <thread>
 
@@ -59,6 +61,26 @@ double ThreadCpuSeconds(pid_t tid)
     if (clock_gettime(clock, &t) != 0)
         return 0;
     return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
+}
+
+// User and system CPU seconds of a thread, from the kernel's accounting.
+std::pair<double, double> ThreadUserSystemSeconds(pid_t tid)
+{
+    std::ifstream stat("/proc/self/task/" + std::to_string(tid) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+    std::istringstream fields(text.substr(text.rfind(')') + 2));
+    std::string field;
+    double user = 0, system = 0;
+    for (int i = 3; fields >> field; ++i) {
+        if (i == 14)
+            user = std::stod(field);
+        if (i == 15) {
+            system = std::stod(field);
+            break;
+        }
+    }
+    const double ticks = static_cast<double>(sysconf(_SC_CLK_TCK));
+    return {user / ticks, system / ticks};
 }
 
 long ResidentBytes()
@@ -237,15 +259,19 @@ void PrintLineRateCost()
     rig.Start(true);
     WaitFor([&] { return rig.sim().Streaming(); });
     const double cpuBefore = ThreadCpuSeconds(rig.captureTid());
+    const auto [userBefore, systemBefore] = ThreadUserSystemSeconds(rig.captureTid());
     const uint64_t framesBefore = TabledFrames();
     const auto start = Clock::now();
     std::this_thread::sleep_for(kSpan);
     const double cpu = ThreadCpuSeconds(rig.captureTid()) - cpuBefore;
+    const auto [userAfter, systemAfter] = ThreadUserSystemSeconds(rig.captureTid());
     const double wall = Seconds(Clock::now() - start);
     const uint64_t frames = TabledFrames() - framesBefore;
     rig.Stop();
-    std::printf("2. line rate 833333 bit/s, CAN LOG on: %.0f frames/s, capture thread CPU %.2f %% of one core\n",
-                frames / wall, 100.0 * cpu / wall);
+    std::printf("2. line rate 833333 bit/s, CAN LOG on: %.0f frames/s, capture thread CPU %.2f %% of one core "
+                "(user %.2f %%, system %.2f %%)\n",
+                frames / wall, 100.0 * cpu / wall, 100.0 * (userAfter - userBefore) / wall,
+                100.0 * (systemAfter - systemBefore) / wall);
 }
 
 void PrintTableScaling()

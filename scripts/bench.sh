@@ -1,0 +1,12 @@
+#!/usr/bin/env bash
+# Builds the benchmarks (release) and prints every figure: the capture path
+# through the simulator, and the window's status tick.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh
+build=build-bench
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVEKTA_TESTS=OFF -DVEKTA_BENCH=ON >/dev/null
+cmake --build "$build" -j2 --target capture_bench window_bench
+echo "machine: $(nproc) cores, $(lscpu | sed -n 's/^Model name: *//p'), $(uname -sr)"
+"$build/bench/capture_bench"
+QT_QPA_PLATFORM=offscreen "$build/bench/window_bench" 2>/dev/null

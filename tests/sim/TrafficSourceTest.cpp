@@ -83,29 +83,4 @@ TEST(GeneratorSource, RepeatsEachIdentifierAtItsPeriod)
     EXPECT_EQ(due[0x100][1] - due[0x100][0], 10ms);
 }
 
-struct FloodCase {
-    uint32_t ids;
-    bool extended;
-};
-
-class FloodSource : public ::testing::TestWithParam<FloodCase> {};
-
-TEST_P(FloodSource, GoesRoundTheIdentifiersAndStopsAtTheLimit)
-{
-    const uint32_t ids = GetParam().ids;
-    auto flood = vektasim::MakeLimited(vektasim::MakeFlood(ids), 2 * ids + 1);
-    for (uint64_t i = 0; i < 2 * ids + 1; ++i) {
-        ASSERT_TRUE(flood->NextDue());
-        const CanFrame f = flood->Take();
-        ASSERT_EQ(f.id, i % ids);
-        ASSERT_EQ(f.extended, GetParam().extended);
-        ASSERT_EQ(f.length, 8);
-    }
-    EXPECT_FALSE(flood->NextDue());
-}
-
-INSTANTIATE_TEST_SUITE_P(Sizes, FloodSource,
-                         ::testing::Values(FloodCase{1, false}, FloodCase{500, false}, FloodCase{2048, false},
-                                           FloodCase{2049, true}));
-
 }  // namespace

@@ -100,11 +100,17 @@ struct InitCase {
     uint32_t canBaud;
     std::vector<Bytes> wire;
     std::vector<uint32_t> lineRates;
+    uint32_t radr21 = 0x7E1;  // bit 31 makes group 2 a 29-bit group
 };
 
 const Bytes kFilters = {0x53, 0x20, 0xFC, 0x00, 0x00, 0x00, 0xFD, 0x00, 0x00, 0x00, 0xFC, 0x04, 0x00, 0x00,
                         0xFD, 0x04, 0x00, 0x00, 0xFC, 0x08, 0x00, 0x00, 0xFD, 0x08, 0x00, 0x00, 0xFF, 0x1C,
                         0x00, 0x00, 0xFF, 0x1C, 0x00, 0x00};
+
+// Group 2 as 29-bit: 0x18DAF110 and its neighbours, the mask without the mark.
+const Bytes kFilters29 = {0x53, 0x20, 0xFC, 0x00, 0x00, 0x00, 0xFD, 0x00, 0x00, 0x00, 0xC6, 0x5A, 0xF1, 0x10,
+                          0x00, 0x40, 0x07, 0xE9, 0x00, 0x40, 0x07, 0xE2, 0x00, 0x40, 0x07, 0xEA, 0xFF, 0x1C,
+                          0x00, 0x00, 0x00, 0x00, 0x0F, 0xFF};
 
 Bytes TriloxSetup()
 {
@@ -122,6 +128,7 @@ TEST_P(Initialisation, SendsTheExactCommandSequence)
     Prepare(sim->PortPath());
     CaptureControl.hardware = c.kind == vektasim::Kind::Trilox ? 1 : 0;
     CaptureControl.canBaud = c.canBaud;
+    CaptureControl.radr21 = c.radr21;
     CaptureThread thread;
     thread.Start();
     ASSERT_TRUE(WaitFor([] { return CaptureControl.state.load() == CaptureState::kReceiving; }));
@@ -139,7 +146,8 @@ TEST_P(Initialisation, SendsTheExactCommandSequence)
 
     const auto messages = AllLogMessages(dir);
     EXPECT_TRUE(Contains(messages, "Open " + sim->PortPath() + " Baud=833333(833333) RTO=1000"));
-    EXPECT_TRUE(Contains(messages, "CAN11 CAN11 SPEED=" + std::to_string(c.canBaud) + "b/s SAMP=80% SJW=15%"));
+    const std::string group2 = (c.radr21 & 0x80000000u) ? "29" : "11";
+    EXPECT_TRUE(Contains(messages, "CAN11 CAN" + group2 + " SPEED=" + std::to_string(c.canBaud) + "b/s SAMP=80% SJW=15%"));
     EXPECT_TRUE(Contains(messages, "--- Start Init Adapter ---"));
     EXPECT_TRUE(Contains(messages, "--- End Init Adapter ---"));
     EXPECT_TRUE(Contains(messages, "TxD: 57 01 03 "));
@@ -163,6 +171,13 @@ INSTANTIATE_TEST_SUITE_P(
                                {TriloxSetup(), {0x5F, 0x00}, {0x52, 0x00}, {0x55, 0x03, 0x81, 0xFE, 0x03}, kFilters,
                                 {0x52, 0x00}, {0x57, 0x01, 0x03}},
                                {2000000, kLine, kLine, kLine, kLine, kLine, kLine}},
+                      InitCase{"trilox_group2_29bit",
+                               vektasim::Kind::Trilox,
+                               500000,
+                               {TriloxSetup(), {0x5F, 0x00}, {0x52, 0x00}, {0x55, 0x03, 0x81, 0xFE, 0x03}, kFilters29,
+                                {0x52, 0x00}, {0x57, 0x01, 0x03}},
+                               {2000000, kLine, kLine, kLine, kLine, kLine, kLine},
+                               0x80000000u | 0x18DAF110},
                       InitCase{"rate_out_of_range_sends_no_speed",
                                vektasim::Kind::Vekta,
                                15624,

@@ -18,6 +18,7 @@
 #include <string>
 #include <thread>
 
+#include "Figures.h"
 #include "Simulator.h"
 #include "Unit2.h"
 
@@ -26,6 +27,8 @@ namespace {
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
+using testing_support::ResidentBytes;
+using testing_support::TabledFrames;
 
 constexpr auto kStallLimit = 10s;
 constexpr auto kPoll = 1ms;
@@ -81,30 +84,6 @@ std::pair<double, double> ThreadUserSystemSeconds(pid_t tid)
     }
     const double ticks = static_cast<double>(sysconf(_SC_CLK_TCK));
     return {user / ticks, system / ticks};
-}
-
-long ResidentBytes()
-{
-    std::ifstream status("/proc/self/status");
-    std::string key;
-    while (status >> key) {
-        if (key == "VmRSS:") {
-            long kb = 0;
-            status >> kb;
-            return kb * 1024;
-        }
-        status.ignore(1 << 10, '\n');
-    }
-    return 0;
-}
-
-uint64_t TabledFrames()
-{
-    uint64_t total = 0;
-    const uint16_t rows = CaptureControl.frameCount.load(std::memory_order_acquire);
-    for (uint16_t i = 0; i < rows; ++i)
-        total += CaptureControl.frames[i].count;
-    return total;
 }
 
 bool WaitFor(const std::function<bool()> &cond, std::chrono::milliseconds deadline = 30s)

@@ -1,15 +1,18 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages the build, the tests and the window need.
-# Runs as root; does nothing when everything is there already.
+# Installs Debian 12 packages that are missing: those named as arguments, or
+# by default what the build, the tests and the window need. Runs as root.
 set -euo pipefail
 
-packages=(
-  cmake ninja-build g++ pkg-config
-  libgtest-dev libbenchmark-dev
-  clang libclang-rt-14-dev
-  qt6-base-dev fonts-liberation
-  xvfb xauth
-)
+packages=("$@")
+if [ ${#packages[@]} -eq 0 ]; then
+  packages=(
+    cmake ninja-build g++ pkg-config
+    libgtest-dev
+    clang libclang-rt-14-dev
+    qt6-base-dev fonts-liberation
+    xvfb xauth
+  )
+fi
 
 missing=()
 for p in "${packages[@]}"; do
@@ -19,5 +22,5 @@ if [ ${#missing[@]} -gt 0 ]; then
   echo "Installing: ${missing[*]}"
   export DEBIAN_FRONTEND=noninteractive
   apt-get update -qq
-  apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi

@@ -10,17 +10,7 @@ repo=$PWD
 out="$repo/${VEKTA_WINE_BUILD:-build-wine}"
 started=$SECONDS
 
-packages=(cmake ninja-build g++ googletest g++-mingw-w64-x86-64-posix wine wine64)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "Installing: ${missing[*]}"
-  export DEBIAN_FRONTEND=noninteractive
-  apt-get update -qq
-  apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-fi
+scripts/install-deps.sh cmake ninja-build g++ googletest g++-mingw-w64-x86-64-posix wine wine64
 
 echo "=== simulator (native)"
 cmake -S . -B "$out/native" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVEKTA_WINDOW=OFF -DVEKTA_TESTS=OFF >/dev/null

@@ -5,10 +5,10 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
-#include <map>
 #include <set>
 #include <thread>
 
+#include "ExpectedTable.h"
 #include "Simulator.h"
 #include "TestSupport.h"
 #include "Unit2.h"
@@ -32,16 +32,6 @@ vektasim::Options Quiet(vektasim::Kind kind = vektasim::Kind::Vekta)
     options.kind = kind;
     options.traffic = vektasim::Traffic::None;
     return options;
-}
-
-bool Contains(const std::vector<std::string> &lines, const std::string &line)
-{
-    return std::find(lines.begin(), lines.end(), line) != lines.end();
-}
-
-size_t CountOf(const std::vector<std::string> &lines, const std::string &line)
-{
-    return static_cast<size_t>(std::count(lines.begin(), lines.end(), line));
 }
 
 std::vector<Bytes> CommandsReceived(const vektasim::Simulator &sim)
@@ -219,31 +209,6 @@ TEST_F(CaptureRun, StopDuringTheFirstCommandsSendsNoFilters)
     thread.Stop();
     EXPECT_FALSE(HasCommand(*sim, 0x53));
     EXPECT_EQ(dir.LogFiles().size(), 1u);
-}
-
-// What the table must hold after the frames were folded in, computed the
-// simple way.
-struct ExpectedRow {
-    uint32_t id;
-    uint32_t count = 0;
-    Bytes data;
-};
-
-std::vector<ExpectedRow> ExpectedTable(const std::vector<vektasim::CanFrame> &frames)
-{
-    std::vector<ExpectedRow> rows;
-    std::map<uint32_t, size_t> where;
-    for (const auto &f : frames) {
-        if (f.length == 0)
-            continue;
-        auto [it, added] = where.emplace(f.id, rows.size());
-        if (added)
-            rows.push_back({f.id, 0, {}});
-        ExpectedRow &row = rows[it->second];
-        ++row.count;
-        row.data.assign(f.data, f.data + f.length);
-    }
-    return rows;
 }
 
 std::string CanLine(const vektasim::CanFrame &f)

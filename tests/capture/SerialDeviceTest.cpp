@@ -17,6 +17,13 @@ PortTimeouts ReadWait(uint32_t ms)
     return {kMaxDword, kMaxDword, ms, 5, 0};
 }
 
+// Opens the pty's far end as a port in raw mode, as the capture does.
+bool OpenRaw(SerialDevice &port, const Pty &pty)
+{
+    LineConfig config;
+    return port.Open(pty.slave()) == 0 && port.GetState(config) == 0 && port.SetState(config) == 0;
+}
+
 class RateReadBack : public ::testing::TestWithParam<uint32_t> {};
 
 TEST_P(RateReadBack, NonStandardRatesAreSetExactly)
@@ -69,10 +76,7 @@ TEST(SerialDevice, ReadsOneByteAtATimeAndTimesOutWithNothing)
 {
     Pty pty;
     SerialDevice port;
-    ASSERT_EQ(port.Open(pty.slave()), 0u);
-    LineConfig config;
-    ASSERT_EQ(port.GetState(config), 0u);
-    ASSERT_EQ(port.SetState(config), 0u);  // raw mode
+    ASSERT_TRUE(OpenRaw(port, pty));
     ASSERT_EQ(port.SetTimeouts(ReadWait(20)), 0u);
     uint8_t byte = 0;
     bool got = true;
@@ -92,10 +96,7 @@ TEST(SerialDevice, PurgeDropsWhatIsPending)
 {
     Pty pty;
     SerialDevice port;
-    ASSERT_EQ(port.Open(pty.slave()), 0u);
-    LineConfig config;
-    ASSERT_EQ(port.GetState(config), 0u);
-    ASSERT_EQ(port.SetState(config), 0u);
+    ASSERT_TRUE(OpenRaw(port, pty));
     ASSERT_EQ(port.SetTimeouts(ReadWait(5000)), 0u);
     pty.Send("abc");
     uint8_t byte = 0;
@@ -111,10 +112,7 @@ TEST(SerialDevice, WritesReachTheFarEnd)
 {
     Pty pty;
     SerialDevice port;
-    ASSERT_EQ(port.Open(pty.slave()), 0u);
-    LineConfig config;
-    ASSERT_EQ(port.GetState(config), 0u);
-    ASSERT_EQ(port.SetState(config), 0u);
+    ASSERT_TRUE(OpenRaw(port, pty));
     ASSERT_EQ(port.SetTimeouts(ReadWait(100)), 0u);
     const uint8_t message[] = {0x57, 0x01, 0x03};
     size_t written = 0;

@@ -11,6 +11,7 @@
 #include <set>
 #include <thread>
 
+#include "Figures.h"
 #include "Simulator.h"
 #include "TestSupport.h"
 
@@ -30,30 +31,6 @@ long EnvOr(const char *name, long fallback)
 {
     const char *value = std::getenv(name);
     return value ? std::atol(value) : fallback;
-}
-
-long ResidentBytes()
-{
-    std::ifstream status("/proc/self/status");
-    std::string key;
-    while (status >> key) {
-        if (key == "VmRSS:") {
-            long kb = 0;
-            status >> kb;
-            return kb * 1024;
-        }
-        status.ignore(1 << 10, '\n');
-    }
-    return 0;
-}
-
-uint64_t TabledFrames()
-{
-    uint64_t total = 0;
-    const uint16_t rows = CaptureControl.frameCount.load(std::memory_order_acquire);
-    for (uint16_t i = 0; i < rows; ++i)
-        total += CaptureControl.frames[i].count;
-    return total;
 }
 
 // A flood frame carries its pass over the identifiers in its data, so its

@@ -87,6 +87,16 @@ std::vector<std::string> AllLogMessages(const TempDir &dir)
     return all;
 }
 
+bool Contains(const std::vector<std::string> &lines, const std::string &line)
+{
+    return std::find(lines.begin(), lines.end(), line) != lines.end();
+}
+
+size_t CountOf(const std::vector<std::string> &lines, const std::string &line)
+{
+    return static_cast<size_t>(std::count(lines.begin(), lines.end(), line));
+}
+
 void PrepareControl(TCaptureControl &control, const TempDir &dir, const std::string &port)
 {
     ResetControl(control);

@@ -37,6 +37,9 @@ std::vector<std::string> LogMessages(const std::string &fileText);
 // All log files of a folder concatenated in name order, as messages.
 std::vector<std::string> AllLogMessages(const TempDir &dir);
 
+bool Contains(const std::vector<std::string> &lines, const std::string &line);
+size_t CountOf(const std::vector<std::string> &lines, const std::string &line);
+
 // Resets a record and fills it with the window's defaults for a capture.
 void PrepareControl(TCaptureControl &control, const TempDir &dir, const std::string &port);
 

@@ -6,9 +6,9 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <map>
 
 #include "ErrorText.h"
+#include "ExpectedTable.h"
 #include "Simulator.h"
 #include "TestSupport.h"
 #include "WineSupport.h"
@@ -38,16 +38,6 @@ std::vector<std::string> OpenLinesAllowed(const std::string &port)
     return lines;
 }
 
-bool Contains(const std::vector<std::string> &lines, const std::string &line)
-{
-    return std::find(lines.begin(), lines.end(), line) != lines.end();
-}
-
-size_t CountOf(const std::vector<std::string> &lines, const std::string &line)
-{
-    return static_cast<size_t>(std::count(lines.begin(), lines.end(), line));
-}
-
 std::string HexLine(const char *prefix, const Bytes &bytes)
 {
     std::string text = prefix;
@@ -63,30 +53,6 @@ std::vector<RecordedMessage> RecordedSince(const SimulatedAdapter &adapter, size
 {
     const auto all = ReadRecord(adapter.record);
     return {all.begin() + static_cast<ptrdiff_t>(std::min(first, all.size())), all.end()};
-}
-
-// The table the capture must hold after the frames were folded in.
-struct ExpectedRow {
-    uint32_t id = 0;
-    uint32_t count = 0;
-    Bytes data;
-};
-
-std::vector<ExpectedRow> ExpectedTable(const std::vector<vektasim::CanFrame> &frames)
-{
-    std::vector<ExpectedRow> rows;
-    std::map<uint32_t, size_t> where;
-    for (const auto &f : frames) {
-        if (f.length == 0)
-            continue;
-        auto [it, added] = where.emplace(f.id, rows.size());
-        if (added)
-            rows.push_back({f.id, 0, {}});
-        ExpectedRow &row = rows[it->second];
-        ++row.count;
-        row.data.assign(f.data, f.data + f.length);
-    }
-    return rows;
 }
 
 std::vector<vektasim::CanFrame> ReplayedFrames()

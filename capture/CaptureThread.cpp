@@ -57,12 +57,19 @@ void TC1::GuardedRun()
     try {
         RunCapture();
     } catch (const std::bad_alloc &) {
-        port.Close();
-        Control->sysError = OutOfMemoryError();
+        EndBrokenRun(OutOfMemoryError());
     } catch (...) {
-        port.Close();
-        Control->sysError = InputOutputError();
+        EndBrokenRun(InputOutputError());
     }
+    Control->runsEnded.fetch_add(1, std::memory_order_release);
+}
+
+// A run that broke off still leaves the port closed and its requests served,
+// and the thread goes on to idle; the window shows why.
+void TC1::EndBrokenRun(uint32_t code)
+{
+    port.Close();
+    Control->sysError = code;
     Control->state = CaptureState::kIdle;
     Control->flags.fetch_and(FlagWord::kAlive);
 }
@@ -77,7 +84,6 @@ void TC1::RunCapture()
     RunAttempts();
     SaveLog();
     Control->flags.fetch_and(FlagWord::kAlive);
-    Control->runsEnded.fetch_add(1, std::memory_order_release);
 }
 
 void TC1::RunAttempts()

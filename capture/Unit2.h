@@ -157,6 +157,7 @@ protected:
 
 private:
     void GuardedRun();
+    void EndBrokenRun(uint32_t code);
     void RunAttempts();
     void LogRunErrors();
     bool ConfigurePort();

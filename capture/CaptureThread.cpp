@@ -24,10 +24,11 @@ void TC1::Execute()
     FreeOnTerminate = true;
     logBuffer.Clear();
     EmptyFrameTable();
-    // Alive, unless the window already asked for something (a Start or the
-    // end) in the moment before this thread came up: that request stands.
-    uint16_t notStarted = FlagWord::kThreadEnded;
-    Control->flags.compare_exchange_strong(notStarted, FlagWord::kAlive);
+    // Alive; a Start written in the moment before this thread came up stands.
+    const uint16_t kRequests = FlagWord::kRunRequested | FlagWord::kCutLog;
+    uint16_t seen = Control->flags.load();
+    while (!Control->flags.compare_exchange_weak(seen, static_cast<uint16_t>((seen & kRequests) | FlagWord::kAlive))) {
+    }
 
     const TimerResolution resolution = QueryTimerResolution();
     AddLogLine("Windows System Timer Settings: Min: " + FormatPeriod(resolution.finest) +

@@ -361,24 +361,29 @@ TEST_F(CaptureRun, EndHandshakeFromIdleAndFromARun)
         EXPECT_EQ(m.find("System Timer"), std::string::npos) << m;
 }
 
-TEST_F(CaptureRun, RequestsWrittenBeforeTheThreadComesUpStand)
+TEST_F(CaptureRun, StartWrittenBeforeTheThreadComesUpStands)
 {
     auto sim = StartSimulator(Quiet());
     Prepare(sim->PortPath());
     CaptureControl.flags.store(FlagWord::kStart);
-    TC1 *started = new TC1(true);
-    started->Control = &CaptureControl;
-    started->Start();
+    TC1 *t = new TC1(true);
+    t->Control = &CaptureControl;
+    t->Start();
     EXPECT_TRUE(WaitFor([] { return CaptureControl.state.load() == CaptureState::kReceiving; }));
     CaptureControl.flags.store(FlagWord::kAlive);
     EXPECT_TRUE(WaitFor([] { return CaptureControl.runsEnded.load() == 1; }));
     CaptureControl.flags.store(FlagWord::kEnd);
-    ASSERT_TRUE(WaitFor([] { return CaptureControl.flags.load() == FlagWord::kThreadEnded; }));
+    EXPECT_TRUE(WaitFor([] { return CaptureControl.flags.load() == FlagWord::kThreadEnded; }));
+}
 
-    CaptureControl.flags.store(FlagWord::kEnd);  // closed at once after creation
-    TC1 *ended = new TC1(true);
-    ended->Control = &CaptureControl;
-    ended->Start();
+TEST_F(CaptureRun, ThreadOnARecordStillZeroFilledGoesIdle)
+{
+    ResetControl(CaptureControl);
+    TC1 *t = new TC1(true);
+    t->Control = &CaptureControl;
+    t->Start();
+    EXPECT_TRUE(WaitFor([] { return CaptureControl.flags.load() == FlagWord::kAlive; }));
+    CaptureControl.flags.store(FlagWord::kEnd);
     EXPECT_TRUE(WaitFor([] { return CaptureControl.flags.load() == FlagWord::kThreadEnded; }));
 }
 

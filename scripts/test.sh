@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is needed, then builds and runs every test three times:
-# plainly, under AddressSanitizer+UBSan and under ThreadSanitizer.
+# under AddressSanitizer+UBSan, under ThreadSanitizer and plainly; then the
+# Windows build's tests under Wine and a short run of each fuzz target.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -11,13 +12,15 @@ export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
 
+passed=0
 suite() {
   local dir=$1
   shift
   echo "=== $dir"
   cmake -S . -B "$dir" -G Ninja "$@" >/dev/null
   cmake --build "$dir" -j2
-  ctest --test-dir "$dir" --output-on-failure -j2
+  ctest --test-dir "$dir" --output-on-failure -j2 | tee "$dir/ctest.out"
+  passed=$((passed + $(sed -n 's/.*tests passed, 0 tests failed out of \([0-9]*\).*/\1/p' "$dir/ctest.out")))
 }
 
 suite build-test/asan -DCMAKE_BUILD_TYPE=Debug -DVEKTA_SANITIZE=address,undefined
@@ -29,3 +32,6 @@ scripts/wine-test.sh
 
 # Each fuzz target for a short, bounded time on its seed corpus.
 scripts/fuzz.sh 30
+
+# Reached only when everything above passed (set -e).
+echo "vektamon: $passed passed, 0 failed"

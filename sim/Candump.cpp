@@ -116,7 +116,10 @@ bool ParseData(std::string_view text, CanFrame &frame)
 
 std::string Quoted(std::string_view text)
 {
-    return "\"" + std::string(text) + "\"";
+    std::string quoted;
+    quoted.reserve(text.size() + 2);
+    quoted.append(1, '"').append(text).append(1, '"');
+    return quoted;
 }
 
 // One line into a frame and its absolute stamp; problem says what is wrong.

@@ -6,6 +6,7 @@
 # VEKTA_BUILD names the build folder (default build-run).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source scripts/simulator.sh
 
 if [ "$(id -u)" -eq 0 ]; then scripts/install-deps.sh; else sudo scripts/install-deps.sh; fi
 
@@ -27,14 +28,8 @@ write_first_settings() {
 shopt -s nullglob
 adapters=(/dev/ttyUSB* /dev/ttyACM*)
 if [ ${#adapters[@]} -eq 0 ]; then
-  "$build/sim/vektasim" --link "$port" >/dev/null &
-  sim=$!
-  trap 'kill "$sim" 2>/dev/null; wait "$sim" 2>/dev/null || true' EXIT
-  for _ in $(seq 100); do
-    [ -e "$port" ] && break
-    sleep 0.1
-  done
-  [ -e "$port" ] || { echo "vektasim did not start" >&2; exit 1; }
+  trap stop_simulator EXIT
+  start_simulator "$build" "$port"
   echo "No adapter attached: vektasim plays one on $port"
   [ -f "$settings" ] || write_first_settings
 else

@@ -4,6 +4,7 @@
 # VEKTA_BUILD names the build folder (default build-shot).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source scripts/simulator.sh
 
 if [ "$(id -u)" -eq 0 ]; then scripts/install-deps.sh; else sudo scripts/install-deps.sh; fi
 
@@ -13,14 +14,8 @@ cmake --build "$build" -j2 --target vektasim vektawindow_screenshot
 
 work=$(mktemp -d)
 port="$work/adapter"
-"$build/sim/vektasim" --kind trilox --link "$port" >/dev/null &
-sim=$!
-trap 'kill "$sim" 2>/dev/null; wait "$sim" 2>/dev/null || true; rm -rf "$work"' EXIT
-for _ in $(seq 100); do
-  [ -e "$port" ] && break
-  sleep 0.1
-done
-[ -e "$port" ] || { echo "vektasim did not start" >&2; exit 1; }
+trap 'stop_simulator; rm -rf "$work"' EXIT
+start_simulator "$build" "$port" --kind trilox
 
 mkdir -p docs
 xvfb-run -a -s "-screen 0 1024x768x24" env QT_QPA_PLATFORM=xcb \

@@ -9,6 +9,7 @@
 
 #include "ErrorText.h"
 #include "ExpectedTable.h"
+#include "ExpectedWire.h"
 #include "Simulator.h"
 #include "TestSupport.h"
 #include "WineSupport.h"
@@ -73,17 +74,6 @@ uint32_t TableTotal()
     for (uint16_t i = 0; i < CaptureControl.frameCount.load(); ++i)
         total += CaptureControl.frames[i].count;
     return total;
-}
-
-const Bytes kFilters = {0x53, 0x20, 0xFC, 0x00, 0x00, 0x00, 0xFD, 0x00, 0x00, 0x00, 0xFC, 0x04, 0x00, 0x00,
-                        0xFD, 0x04, 0x00, 0x00, 0xFC, 0x08, 0x00, 0x00, 0xFD, 0x08, 0x00, 0x00, 0xFF, 0x1C,
-                        0x00, 0x00, 0xFF, 0x1C, 0x00, 0x00};
-
-Bytes TriloxSetup()
-{
-    Bytes setup = {0x59, 0x20};
-    setup.resize(34, 0x00);
-    return setup;
 }
 
 struct CaptureCase {

@@ -61,6 +61,8 @@ private:
     void *handle_ = nullptr;
     unsigned char dcb_[128] = {};
 #else
+    uint32_t ApplyLineControl(uint32_t flagWord);
+
     int fd_ = -1;
     uint32_t readWaitMs_ = 0;
     uint32_t writeMsPerByte_ = 0;

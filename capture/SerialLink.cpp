@@ -127,27 +127,33 @@ bool TC1::ReadReply(uint8_t *buffer, uint16_t &length)
     return true;
 }
 
+// A failing read is a broken link (an unplugged adapter), not silence, and
+// is reported the same wherever in the message it comes.
+bool TC1::ReadFrameByte(uint8_t &byte, bool &got)
+{
+    if (const uint32_t code = port.ReadByte(byte, got)) {
+        Control->sysError = code;
+        return false;
+    }
+    return true;
+}
+
 bool TC1::ReadFrame(uint8_t *data, uint8_t &length, uint32_t &identifier, uint32_t firstByteWaitMs)
 {
     length = 0;
     identifier = 0;
     uint8_t header[2];
     bool got = false;
-    if (!ApplyReadWait(firstByteWaitMs))
+    if (!ApplyReadWait(firstByteWaitMs) || !ReadFrameByte(header[0], got))
         return false;
-    // A failing read is a broken link (an unplugged adapter), not silence.
-    if (const uint32_t code = port.ReadByte(header[0], got)) {
-        Control->sysError = code;
-        return false;
-    }
     if (!got)
         return true;
-    if (!ApplyReadWait(kByteWaitMs) || !ReadByte(header[1]))
+    if (!ApplyReadWait(kByteWaitMs) || !ReadFrameByte(header[1], got) || !got)
         return false;
     const uint8_t count = header[1];
     uint8_t payload[255];
     for (int i = 0; i < count; ++i)
-        if (!ReadByte(payload[i]))
+        if (!ReadFrameByte(payload[i], got) || !got)
             return false;
     if (Control->adapterLog)
         AddLogLine("RxD: " + HexDump(header, 1, 2) + HexDump(payload, 1, count));

@@ -161,9 +161,9 @@ private:
     void RunAttempts();
     void LogRunErrors();
     bool ConfigurePort();
-    void PulseModemLines();
     bool ApplyReadWait(uint32_t waitMs);
     bool ReadByte(uint8_t &byte);
+    bool ReadFrameByte(uint8_t &byte, bool &got);
     std::string SettingsLine() const;
     bool RunRequested() const;
     void EmptyFrameTable();

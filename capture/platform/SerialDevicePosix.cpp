@@ -1,5 +1,6 @@
 // The serial device on Linux: termios2 for exact rates, poll for per-byte
-// read waits, TIOCEXCL plus flock for exclusive use.
+// read waits, TIOCEXCL plus flock for exclusive use, the modem-control
+// ioctls for DTR and RTS.
 #include "SerialDevice.h"
 
 #include <asm/termbits.h>
@@ -9,15 +10,22 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <chrono>
+#include <optional>
 #include <string_view>
 
 namespace {
 
 constexpr std::string_view kComPrefix = "COM";
 constexpr int kPollForever = -1;
+// The DTR and RTS control modes in the flag word, and their "disable" value.
+constexpr uint32_t kDtrControlShift = 4;
+constexpr uint32_t kRtsControlShift = 12;
+constexpr uint32_t kLineControlMask = 3;
+constexpr uint32_t kLineControlDisable = 0;
 
 bool IsComName(const std::string &name, unsigned &number)
 {
@@ -40,12 +48,42 @@ uint32_t LastError()
     return static_cast<uint32_t>(errno);
 }
 
-// The wait of one poll call: the read constant, with the full 32-bit range
-// folded into what poll can take.
-int PollTimeout(uint32_t waitMs)
+using Clock = std::chrono::steady_clock;
+
+// The wait of one poll call until the deadline; none means wait for ever.
+int PollTimeout(const std::optional<Clock::time_point> &deadline)
+{
+    if (!deadline)
+        return kPollForever;
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(*deadline - Clock::now()).count();
+    return static_cast<int>(std::max<decltype(left)>(left, 0));
+}
+
+// The end of a read wait of the read constant; waits beyond what poll can
+// take count as for ever.
+std::optional<Clock::time_point> ReadDeadline(uint32_t waitMs)
 {
     constexpr uint32_t kMaxPollMs = 0x7FFFFFFF;
-    return waitMs > kMaxPollMs ? kPollForever : static_cast<int>(waitMs);
+    if (waitMs > kMaxPollMs)
+        return std::nullopt;
+    return Clock::now() + std::chrono::milliseconds(waitMs);
+}
+
+// No echo, no line editing, no translation, reads that never block: nothing
+// that arrives is sent back or held for a line end.
+void MakeRaw(struct termios2 &tio)
+{
+    tio.c_iflag = 0;
+    tio.c_oflag = 0;
+    tio.c_lflag = 0;
+    tio.c_cc[VMIN] = 0;
+    tio.c_cc[VTIME] = 0;
+}
+
+// Pseudo-terminals and tunnelled ports have no modem lines at all.
+bool HasNoModemLines(int error)
+{
+    return error == ENOTTY || error == EINVAL;
 }
 
 }  // namespace
@@ -73,6 +111,17 @@ uint32_t SerialDevice::Open(const std::string &portName)
         const uint32_t code = errno == EWOULDBLOCK ? EBUSY : LastError();
         ::close(fd);
         return code;
+    }
+    // Raw before anything is read or written: the line discipline a device
+    // opens with would echo what the adapter has waiting straight back to it.
+    struct termios2 tio {};
+    if (::ioctl(fd, TCGETS2, &tio) == 0) {
+        MakeRaw(tio);
+        if (::ioctl(fd, TCSETS2, &tio) != 0) {
+            const uint32_t code = LastError();
+            ::close(fd);
+            return code;
+        }
     }
     fd_ = fd;
     aheadPos_ = aheadEnd_ = 0;
@@ -124,9 +173,7 @@ uint32_t SerialDevice::SetState(const LineConfig &config)
     if (::ioctl(fd_, TCGETS2, &tio) != 0)
         return LastError();
     // Raw 8N1 without flow control; the rate exactly as asked.
-    tio.c_iflag = 0;
-    tio.c_oflag = 0;
-    tio.c_lflag = 0;
+    MakeRaw(tio);
     tio.c_cflag &= ~(CBAUD | CIBAUD | CSIZE | PARENB | PARODD | CSTOPB | CRTSCTS);
     tio.c_cflag |= BOTHER | (BOTHER << IBSHIFT) | CREAD | CLOCAL | CS8;
     if (config.Parity != 0)
@@ -135,19 +182,30 @@ uint32_t SerialDevice::SetState(const LineConfig &config)
         tio.c_cflag |= CSTOPB;
     tio.c_ispeed = config.BaudRate;
     tio.c_ospeed = config.BaudRate;
-    tio.c_cc[VMIN] = 0;
-    tio.c_cc[VTIME] = 0;
-    return ::ioctl(fd_, TCSETS2, &tio) == 0 ? 0 : LastError();
+    if (::ioctl(fd_, TCSETS2, &tio) != 0)
+        return LastError();
+    return ApplyLineControl(config.flagWord);
+}
+
+// The open raised DTR and RTS by itself; a control mode of "disable" means
+// the line is off once the settings are applied.
+uint32_t SerialDevice::ApplyLineControl(uint32_t flagWord)
+{
+    int lines = 0;
+    if ((flagWord >> kDtrControlShift & kLineControlMask) == kLineControlDisable)
+        lines |= TIOCM_DTR;
+    if ((flagWord >> kRtsControlShift & kLineControlMask) == kLineControlDisable)
+        lines |= TIOCM_RTS;
+    if (lines == 0 || ::ioctl(fd_, TIOCMBIC, &lines) == 0 || HasNoModemLines(errno))
+        return 0;
+    return LastError();
 }
 
 uint32_t SerialDevice::Escape(ModemLine function)
 {
     int bits = function == ModemLine::SetRts ? TIOCM_RTS : TIOCM_DTR;
     const unsigned long request = function == ModemLine::ClearDtr ? TIOCMBIC : TIOCMBIS;
-    if (::ioctl(fd_, request, &bits) == 0)
-        return 0;
-    // Pseudo-terminals and tunnelled ports have no modem lines at all.
-    return errno == ENOTTY || errno == EINVAL ? 0 : LastError();
+    return ::ioctl(fd_, request, &bits) == 0 || HasNoModemLines(errno) ? 0 : LastError();
 }
 
 uint32_t SerialDevice::SetTimeouts(const PortTimeouts &timeouts)
@@ -164,10 +222,14 @@ uint32_t SerialDevice::ReadByte(uint8_t &byte, bool &got)
 {
     got = false;
     if (aheadPos_ == aheadEnd_) {
+        // A signal cuts a wait short; the wait goes on for the time left.
+        const auto deadline = ReadDeadline(readWaitMs_);
         pollfd pfd{fd_, POLLIN, 0};
-        const int ready = ::poll(&pfd, 1, PollTimeout(readWaitMs_));
+        int ready = 0;
+        while ((ready = ::poll(&pfd, 1, PollTimeout(deadline))) < 0 && errno == EINTR) {
+        }
         if (ready < 0)
-            return errno == EINTR ? 0 : LastError();
+            return LastError();
         if (ready == 0)
             return 0;
         const ssize_t n = ::read(fd_, ahead_, sizeof ahead_);
@@ -185,7 +247,6 @@ uint32_t SerialDevice::ReadByte(uint8_t &byte, bool &got)
 
 uint32_t SerialDevice::Write(const uint8_t *bytes, size_t size, size_t &written)
 {
-    using Clock = std::chrono::steady_clock;
     const auto bound = std::chrono::milliseconds(uint64_t{writeMsPerByte_} * size + writeConstantMs_);
     const auto deadline = Clock::now() + bound;
     written = 0;

@@ -4,8 +4,10 @@
 
 #include <cerrno>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "ErrorText.h"
 #include "Pty.h"
 #include "TestSupport.h"
 #include "Unit2.h"
@@ -152,5 +154,43 @@ INSTANTIATE_TEST_SUITE_P(
         FrameCase{"count_missing", 0, 0, "\x70", false, 0, {}, nullptr},
         FrameCase{"payload_cut_short", 0, 0, std::string("\x70\x0C\xFD\x00", 4), false, 0, {}, nullptr}),
     [](const auto &info) { return std::string(info.param.what); });
+
+// An unplugged adapter, noticed wherever in a message: the same failure,
+// the same system error for the attempt to log.
+struct HangUpCase {
+    const char *what;
+    std::string before;  // what arrived before the far end hung up
+};
+
+void PrintTo(const HangUpCase &c, std::ostream *out)
+{
+    *out << c.what;
+}
+
+class HangUp : public Link, public ::testing::WithParamInterface<HangUpCase> {};
+
+TEST_P(HangUp, FailsTheReadWithTheSystemError)
+{
+    const std::string &before = GetParam().before;
+    pty.Send(before);
+    ASSERT_TRUE(WaitFor([&] { return pty.Unread() == before.size(); }));
+    // Hung up once the read has taken what came; a hang-up flushes the rest.
+    std::thread unplug([&] {
+        EXPECT_TRUE(WaitFor([&] { return pty.Unread() == 0; }));
+        pty.Hangup();
+    });
+    uint8_t data[4096] = {};
+    uint8_t length = 0;
+    uint32_t id = 0;
+    EXPECT_FALSE(thread().ReadFrame(data, length, id, 5000));
+    unplug.join();
+    EXPECT_EQ(control().sysError.load(), InputOutputError());
+    EXPECT_EQ(length, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Messages, HangUp,
+                         ::testing::Values(HangUpCase{"on_the_type_byte", ""}, HangUpCase{"on_the_count_byte", "\x70"},
+                                           HangUpCase{"in_the_payload", std::string("\x70\x0C\xFD\x00", 4)}),
+                         [](const auto &info) { return std::string(info.param.what); });
 
 }  // namespace

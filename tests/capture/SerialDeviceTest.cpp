@@ -1,7 +1,13 @@
 #include <gtest/gtest.h>
+#include <pthread.h>
+#include <signal.h>
 
+#include <atomic>
 #include <cerrno>
+#include <chrono>
+#include <functional>
 #include <string>
+#include <thread>
 
 #include "ErrorText.h"
 #include "SerialDevice.h"
@@ -132,6 +138,109 @@ TEST(SerialDevice, HangUpIsAFailureNotSilence)
     bool got = false;
     EXPECT_NE(port.ReadByte(byte, got), 0u);
     EXPECT_FALSE(got);
+}
+
+TEST(SerialDevice, LineIsRawFromTheOpen)
+{
+    Pty pty;  // its far end starts in the kernel's default mode, echo on
+    SerialDevice port;
+    ASSERT_EQ(port.Open(pty.slave()), 0u);
+    pty.Send("57 01\n");
+    constexpr int kEchoWaitMs = 200;
+    EXPECT_EQ(pty.Receive(1, kEchoWaitMs), "") << "the line echoed what arrived";
+    ASSERT_EQ(port.SetTimeouts(ReadWait(5000)), 0u);
+    uint8_t byte = 0;
+    bool got = false;
+    EXPECT_EQ(port.ReadByte(byte, got), 0u);
+    EXPECT_TRUE(got);
+    EXPECT_EQ(byte, '5');
+}
+
+std::atomic<int> signalsTaken{0};
+
+void CountSignal(int)
+{
+    signalsTaken.fetch_add(1);
+}
+
+// Sends SIGUSR1 to the test's thread every few milliseconds while it reads,
+// with a handler that lets interrupted calls fail with EINTR.
+class InterruptedRead : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        struct sigaction action {};
+        action.sa_handler = CountSignal;
+        sigemptyset(&action.sa_mask);
+        ASSERT_EQ(sigaction(SIGUSR1, &action, &previous_), 0);
+        signalsTaken = 0;
+        ASSERT_TRUE(OpenRaw(port, pty));
+    }
+    void TearDown() override
+    {
+        StopSignals();
+        sigaction(SIGUSR1, &previous_, nullptr);
+    }
+    // Signals keep coming until StopSignals; after the given number of them
+    // have been taken, then is run once.
+    void StartSignals(int before, std::function<void()> then)
+    {
+        const pthread_t reader = pthread_self();
+        interrupter_ = std::thread([this, reader, before, then] {
+            bool done = false;
+            while (!stop_.load()) {
+                pthread_kill(reader, SIGUSR1);
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+                if (!done && signalsTaken.load() >= before) {
+                    then();
+                    done = true;
+                }
+            }
+        });
+    }
+    void StopSignals()
+    {
+        stop_ = true;
+        if (interrupter_.joinable())
+            interrupter_.join();
+    }
+
+    Pty pty;
+    SerialDevice port;
+
+private:
+    struct sigaction previous_ {};
+    std::atomic<bool> stop_{false};
+    std::thread interrupter_;
+};
+
+TEST_F(InterruptedRead, WaitsOnForTheByte)
+{
+    ASSERT_EQ(port.SetTimeouts(ReadWait(10000)), 0u);
+    StartSignals(5, [this] { pty.Send("\x55"); });
+    uint8_t byte = 0;
+    bool got = false;
+    EXPECT_EQ(port.ReadByte(byte, got), 0u);
+    StopSignals();
+    EXPECT_TRUE(got) << "a signal ended the wait";
+    EXPECT_EQ(byte, 0x55);
+    EXPECT_GE(signalsTaken.load(), 5);
+}
+
+TEST_F(InterruptedRead, StillEndsAfterTheWait)
+{
+    ASSERT_EQ(port.SetTimeouts(ReadWait(200)), 0u);
+    StartSignals(0, [] {});
+    const auto start = std::chrono::steady_clock::now();
+    uint8_t byte = 0;
+    bool got = true;
+    EXPECT_EQ(port.ReadByte(byte, got), 0u);
+    const auto took = std::chrono::steady_clock::now() - start;
+    StopSignals();
+    EXPECT_FALSE(got);
+    // Signals every 5 ms: a wait that started over at each would not end.
+    EXPECT_LT(took, std::chrono::seconds(5));
+    EXPECT_GT(signalsTaken.load(), 0);
 }
 
 }  // namespace

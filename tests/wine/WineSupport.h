@@ -4,7 +4,8 @@
 
 #include <cstdint>
 #include <string>
-#include <vector>
+
+#include "SimRecord.h"
 
 namespace wine_support {
 
@@ -25,14 +26,5 @@ struct SimulatedAdapter {
     std::string record;
 };
 SimulatedAdapter AdapterFromEnvironment(const std::string &kind);
-
-// One received message as recorded: the line rate the port was set to when it
-// arrived, and its bytes.
-struct RecordedMessage {
-    uint32_t lineRate = 0;
-    std::vector<uint8_t> bytes;
-    bool operator==(const RecordedMessage &) const = default;
-};
-std::vector<RecordedMessage> ReadRecord(const std::string &path);
 
 }  // namespace wine_support

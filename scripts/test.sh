@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is needed, then builds and runs every test three times:
 # under AddressSanitizer+UBSan, under ThreadSanitizer and plainly; then the
-# Windows build's tests under Wine and a short run of each fuzz target.
+# Windows build's tests under Wine, the driver bench in a QEMU guest and a
+# short run of each fuzz target.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -29,6 +30,9 @@ suite build-test/plain -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
 # The Windows build of the capture library under Wine, against the simulator.
 scripts/wine-test.sh
+
+# The capture against the kernel's own USB serial driver, in a QEMU guest.
+VEKTA_DRIVER_NATIVE=build-test/plain scripts/driver-bench.sh native
 
 # Each fuzz target for a short, bounded time on its seed corpus.
 scripts/fuzz.sh 30

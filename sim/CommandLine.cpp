@@ -144,7 +144,9 @@ std::string Usage()
            "  --record FILE        write each received message to FILE as it comes:\n"
            "                       the line rate, then the bytes in hex, one line each\n"
            "  --help               show this text\n"
-           "Without --replay or --flood a built-in generator streams a few periodic identifiers.\n";
+           "Without --replay or --flood a built-in generator streams a few periodic identifiers.\n"
+           "SIGUSR1 cuts the adapter's power for a moment, as pulling out a bus-powered\n"
+           "converter does: what it had not sent is lost, and it is quiet until initialised.\n";
 }
 
 }  // namespace vektasim

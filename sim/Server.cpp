@@ -1,10 +1,12 @@
 #include "Server.h"
 
 #include <poll.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 #include "LineRate.h"
@@ -76,6 +78,8 @@ bool Server::Run(std::string &error)
         }
         if (fds[1].revents != 0)
             wake_.Drain();
+        if (shared_.TakePowerCut())
+            PowerCut();
         if (fds[0].revents & (POLLIN | POLLHUP | POLLERR))
             ReadInput();
         if (!clientAbsent_ && (fds[0].revents & POLLOUT))
@@ -279,6 +283,18 @@ void Server::ClientGone()
     if (splitter_.TakeUnfinished(unfinished))
         shared_.AddReceived(std::move(unfinished));
     clientAbsent_ = true;
+}
+
+void Server::PowerCut()
+{
+    SetStreaming(false);
+    scratch_.clear();
+    outbox_.DropAll(scratch_);
+    ReceivedMessage unfinished;
+    splitter_.TakeUnfinished(unfinished);
+    // On a master this drops what the slave side has not read yet.
+    if (::tcflush(master_, TCOFLUSH) != 0 && errno != EIO)
+        std::fprintf(stderr, "vektasim: flushing the line: %s\n", std::strerror(errno));
 }
 
 }  // namespace vektasim

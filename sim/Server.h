@@ -46,6 +46,7 @@ private:
     void SetStreaming(bool on);
     void StopStreaming();
     void ClientGone();
+    void PowerCut();
 
     const Options &options_;
     SharedState &shared_;

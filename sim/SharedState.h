@@ -27,6 +27,8 @@ public:
     // Answers true once for each CutShort set, and clears it.
     bool TakeCutShort();
     void SetStreaming(bool on) { streaming_.store(on); }
+    // Answers true once for each power cut asked for.
+    bool TakePowerCut() { return powerCut_.exchange(false); }
 
     // Caller side.
     std::vector<ReceivedMessage> Received() const;
@@ -38,6 +40,7 @@ public:
     void SetRecordFrames(bool on);
     void Queue(const std::vector<CanFrame> &frames);
     void SetFault(Fault fault) { fault_.store(fault); }
+    void CutPower() { powerCut_.store(true); }
     void SetIgnored(const std::vector<uint8_t> &codes);
 
 private:
@@ -49,6 +52,7 @@ private:
     std::atomic<bool> recordFrames_{false};
     std::atomic<Fault> fault_{Fault::None};
     std::atomic<bool> streaming_{false};
+    std::atomic<bool> powerCut_{false};
     std::atomic<uint64_t> framesSent_{0};
 };
 

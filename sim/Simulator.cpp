@@ -119,6 +119,12 @@ void Simulator::SetFault(Fault fault)
     impl_->wake.Signal();
 }
 
+void Simulator::CutPower()
+{
+    impl_->shared.CutPower();
+    impl_->wake.Signal();
+}
+
 void Simulator::SetIgnoredCommands(const std::vector<uint8_t> &codes)
 {
     impl_->shared.SetIgnored(codes);

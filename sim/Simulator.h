@@ -84,6 +84,11 @@ public:
     bool Replug(std::string &error);
 
     void SetFault(Fault fault);
+    // The adapter loses its power for a moment, as a bus-powered one does
+    // when its USB converter is pulled out: what it had not sent, also what
+    // waits unread in the pseudo-terminal, is lost, and it stays quiet until
+    // the next last initialisation command.
+    void CutPower();
     // Commands with these codes get no answer at all (replaces the former set).
     void SetIgnoredCommands(const std::vector<uint8_t> &codes);
 

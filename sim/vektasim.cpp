@@ -1,5 +1,6 @@
 // Plays an adapter on a pseudo-terminal until SIGINT or SIGTERM, for trying
-// the capture program by hand and for benchmarks.
+// the capture program by hand and for benchmarks. SIGUSR1 cuts the
+// adapter's power for a moment.
 #include <signal.h>
 #include <time.h>
 
@@ -20,7 +21,7 @@ constexpr int kUsageError = 2;
 bool BlockStopSignals(sigset_t &signals)
 {
     return sigemptyset(&signals) == 0 && sigaddset(&signals, SIGINT) == 0 && sigaddset(&signals, SIGTERM) == 0 &&
-           pthread_sigmask(SIG_BLOCK, &signals, nullptr) == 0;
+           sigaddset(&signals, SIGUSR1) == 0 && pthread_sigmask(SIG_BLOCK, &signals, nullptr) == 0;
 }
 
 // How often received messages are copied to the record file.
@@ -43,8 +44,9 @@ bool RecordNewMessages(const vektasim::Simulator &simulator, std::FILE *record, 
     return std::fflush(record) == 0;
 }
 
-// Waits for SIGINT or SIGTERM, recording meanwhile when a file is given.
-void RunUntilStopped(const vektasim::Simulator &simulator, const sigset_t &signals, std::FILE *record)
+// Waits for SIGINT or SIGTERM, recording meanwhile when a file is given,
+// and cutting the power at each SIGUSR1.
+void RunUntilStopped(vektasim::Simulator &simulator, const sigset_t &signals, std::FILE *record)
 {
     size_t written = 0;
     for (;;) {
@@ -54,6 +56,10 @@ void RunUntilStopped(const vektasim::Simulator &simulator, const sigset_t &signa
         if (record != nullptr && !RecordNewMessages(simulator, record, written)) {
             std::fprintf(stderr, "vektasim: cannot write the record: %s\n", std::strerror(errno));
             record = nullptr;
+        }
+        if (signal == SIGUSR1) {
+            simulator.CutPower();
+            continue;
         }
         if (signal > 0)
             return;

@@ -100,6 +100,27 @@ TEST(Streaming, ANewCommandStopsTheStreamUntilTheNextLastCommand)
     EXPECT_EQ(slave.ReadMessage().at(0), kFrameType);
 }
 
+TEST(Streaming, APowerCutQuietsTheAdapterUntilItIsInitialisedAgain)
+{
+    vektasim::Options options;
+    options.traffic = vektasim::Traffic::Generator;
+    auto sim = Start(options);
+    SlaveEnd before(sim->PortPath());
+    ASSERT_TRUE(before.opened());
+    ASSERT_TRUE(before.Initialise(Kind::Vekta));
+    ASSERT_EQ(before.ReadMessage().at(0), kFrameType);
+
+    sim->CutPower();
+    ASSERT_TRUE(WaitFor([&] { return !sim->Streaming(); }));
+    // A second client from a clean start: the first message is an answer.
+    SlaveEnd after(sim->PortPath());
+    ASSERT_TRUE(after.opened());
+    ASSERT_TRUE(after.Send({0x5F, 0x00}));
+    EXPECT_EQ(after.ReadMessage(), (Bytes{0x5F, 0x00}));
+    ASSERT_TRUE(after.Initialise(Kind::Vekta));
+    EXPECT_EQ(after.ReadMessage().at(0), kFrameType);
+}
+
 class QueuedFrames : public ::testing::TestWithParam<Kind> {};
 
 TEST_P(QueuedFrames, ArriveEncodedInOrderAndAreRecordedAsSent)

@@ -1,0 +1,272 @@
+#!/usr/bin/env bash
+# The real-driver bench: boots a small Linux guest in QEMU (TCG) from Debian's
+# own kernel package, with two emulated FTDI converters on its USB bus that
+# the kernel's ftdi_sio driver serves as /dev/ttyUSB*, each with a simulated
+# adapter (vektasim) on its host end: VEKTA on USB port 1, TRILOX on port 2.
+# QEMU traces every baud and modem-line request the driver sends; the guest
+# reaches the host's root through a read-only 9p share and runs the host's
+# own test binaries there.
+#
+#   scripts/driver-bench.sh [native|wine] [test program arguments]
+#   VEKTA_DRIVER_NATIVE=build-test/plain scripts/driver-bench.sh   # reuse a build
+#
+# native runs the capture library's bench tests (tests/driver); wine runs the
+# Windows build's tests (tests/wine) under Wine in the guest. Installs what it
+# needs (Debian 12, as root); the guest's kernel and busybox are taken from
+# their packages with apt-get download into build-driver/guest, once.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+repo=$PWD
+mode=native
+if [ $# -gt 0 ] && { [ "$1" = native ] || [ "$1" = wine ]; }; then
+  mode=$1
+  shift
+fi
+out="$repo/${VEKTA_DRIVER_BUILD:-build-driver}"
+started=$SECONDS
+traces=$(realpath -m "$repo/../shared/traces")
+
+# Guest modules, each after those it needs (the package has no modules.dep).
+guest_modules=(
+  usb-common usbcore xhci-hcd xhci-pci usbserial ftdi_sio
+  virtio_ring virtio virtio_pci_modern_dev virtio_pci_legacy_dev virtio_pci
+  9pnet 9pnet_virtio netfs fscache 9p overlay
+)
+guest_timeout=${VEKTA_GUEST_TIMEOUT:-300}
+
+packages=(cmake ninja-build g++ libgtest-dev qemu-system-x86 xz-utils)
+[ "$mode" = wine ] && packages+=(googletest g++-mingw-w64-x86-64-posix wine wine64)
+scripts/install-deps.sh "${packages[@]}"
+
+# The kernel package that linux-image-amd64 stands for today.
+kernel_package() {
+  local name
+  name=$(apt-cache depends linux-image-amd64 2>/dev/null | sed -n 's/^ *Depends: \(linux-image-[0-9].*-amd64\)$/\1/p' | head -1)
+  if [ -z "$name" ]; then
+    apt-get update -qq
+    name=$(apt-cache depends linux-image-amd64 | sed -n 's/^ *Depends: \(linux-image-[0-9].*-amd64\)$/\1/p' | head -1)
+  fi
+  [ -n "$name" ] || { echo "driver bench: no kernel package behind linux-image-amd64" >&2; return 1; }
+  echo "$name"
+}
+
+# Downloads a package's .deb into the cache unless one is there.
+fetch_deb() {
+  local pattern=$1 name=$2
+  compgen -G "$guest/debs/${pattern}_*.deb" >/dev/null && return 0
+  (cd "$guest/debs" && apt-get download -q "$name" >"$guest/download.out" 2>&1) ||
+    { cat "$guest/download.out"; return 1; }
+}
+
+# The kernel as an ELF that QEMU boots directly (decompressing it under TCG
+# takes seconds), its modules and busybox, from the cached packages.
+prepare_guest() {
+  guest="$out/guest"
+  mkdir -p "$guest/debs"
+  if ! compgen -G "$guest/debs/linux-image-*_*.deb" >/dev/null; then
+    fetch_deb "linux-image-*" "$(kernel_package)"
+  fi
+  fetch_deb busybox-static busybox-static
+  local deb stamp
+  deb=$(compgen -G "$guest/debs/linux-image-*_*.deb" | head -1)
+  stamp="$(basename "$deb") $(basename "$(compgen -G "$guest/debs/busybox-static_*.deb")")"
+  if [ "$(cat "$guest/unpacked" 2>/dev/null)" != "$stamp" ]; then
+    echo "=== guest kernel from $(basename "$deb")"
+    rm -rf "$guest/root" "$guest/unpacked"
+    mkdir -p "$guest/root"
+    for package in "$guest"/debs/*.deb; do
+      dpkg-deb -x "$package" "$guest/root"
+    done
+    # A bzImage: setup sectors, then the xz payload at the offset its header gives.
+    local image setup offset
+    image=$(compgen -G "$guest/root/boot/vmlinuz-*" | head -1)
+    setup=$(od -A n -t u1 -j $((0x1f1)) -N 1 "$image")
+    offset=$(od -A n -t u4 -j $((0x248)) -N 4 "$image")
+    xz -dc --single-stream < <(tail -c +$(((setup + 1) * 512 + offset + 1)) "$image") >"$guest/vmlinux"
+    echo "$stamp" >"$guest/unpacked"
+  fi
+  # The initramfs is cheap; made anew so that it always holds today's init.
+  local initramfs="$guest/initramfs"
+  rm -rf "$initramfs"
+  mkdir -p "$initramfs/bin" "$initramfs/modules" "$initramfs/proc" "$initramfs/sys" "$initramfs/dev"
+  cp "$guest/root/bin/busybox" "$initramfs/bin/"
+  ln -s busybox "$initramfs/bin/sh"  # the rest the init installs itself
+  cp tests/driver/guest/init "$initramfs/init"
+  local module file
+  for module in "${guest_modules[@]}"; do
+    file=$(find "$guest/root/lib/modules" -name "$module.ko" | head -1)
+    [ -n "$file" ] || { echo "driver bench: no $module.ko in the kernel package" >&2; return 1; }
+    cp "$file" "$initramfs/modules/"
+  done
+  (cd "$initramfs" && find . | "$initramfs/bin/busybox" cpio -o -H newc 2>/dev/null) >"$guest/initramfs.cpio"
+}
+
+sims=()
+qemu_pid=
+relay_pid=
+cleanup() {
+  for pid in $relay_pid $qemu_pid "${sims[@]}"; do
+    kill "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
+  done
+  return 0
+}
+trap cleanup EXIT
+
+wait_for_file() {
+  local file=$1 deadline=$((SECONDS + 30))
+  while [ ! -s "$file" ]; do
+    if [ $SECONDS -ge $deadline ]; then
+      echo "driver bench: no $file after 30 s" >&2
+      return 1
+    fi
+    sleep 0.1
+  done
+}
+
+# One simulated adapter of a kind, replaying a trace in a loop; its pty is
+# the one QEMU is to open.
+declare -A sim_pid sim_pty
+start_adapter() {
+  local kind=$1 replay=$2
+  "$native/sim/vektasim" --kind "$kind" --replay "$replay" --loop \
+    --record "$run/$kind.rec" >"$run/$kind.out" 2>&1 &
+  sims+=($!)
+  sim_pid[$kind]=$!
+  wait_for_file "$run/$kind.out"
+  sim_pty[$kind]=$(head -1 "$run/$kind.out")
+}
+
+# QMP on a pair of pipes: one command, its answer; events on the way are kept.
+qmp() {
+  echo "$1" >&"$qmp_in"
+  local line
+  while read -r -t 30 line <&"$qmp_out"; do
+    case $line in
+      *'"return"'* | *'"error"'*)
+        echo "$line"
+        return 0
+        ;;
+      *'"event"'*) echo "$line" >>"$run/qmp-events" ;;
+    esac
+  done
+  echo "driver bench: no QMP answer to $1" >&2
+  return 1
+}
+
+wait_qmp_event() {
+  local event=$1 line
+  grep -q "\"$event\"" "$run/qmp-events" 2>/dev/null && { : >"$run/qmp-events"; return 0; }
+  while read -r -t 30 line <&"$qmp_out"; do
+    case $line in *"\"$event\""*) : >"$run/qmp-events"; return 0 ;; esac
+  done
+  return 1
+}
+
+# Serves the guest's requests on its second serial line: "replug KIND MS"
+# pulls that converter, waits MS ms, plugs it back, answers "replugged KIND".
+serve_guest() {
+  exec {qmp_in}>"$run/qmp.in" {qmp_out}<"$run/qmp.out" {ctl_in}>"$run/control.in" {ctl_out}<"$run/control.out"
+  local line request kind ms port
+  read -r -t 30 line <&"$qmp_out" || return 1  # the greeting
+  qmp '{"execute":"qmp_capabilities"}' >/dev/null
+  while read -r request kind ms <&"$ctl_out"; do
+    [ "$request" = replug ] || continue
+    port=${usb_port[$kind]}
+    echo "$(date +%s.%N) unplug $kind" >>"$run/replugs"
+    qmp "{\"execute\":\"device_del\",\"arguments\":{\"id\":\"$kind\"}}" >>"$run/replugs"
+    # A bus-powered adapter goes dark with its converter.
+    kill -USR1 "${sim_pid[$kind]}"
+    wait_qmp_event DEVICE_DELETED
+    sleep "$(printf '%d.%03d' $((ms / 1000)) $((ms % 1000)))"
+    qmp "{\"execute\":\"device_add\",\"arguments\":{\"driver\":\"usb-serial\",\"id\":\"$kind\",\"chardev\":\"$kind-line\",\"bus\":\"xhci.0\",\"port\":\"$port\"}}" >>"$run/replugs"
+    echo "$(date +%s.%N) replugged $kind" >>"$run/replugs"
+    echo "replugged $kind" >&"$ctl_in"
+  done
+}
+
+# Boots the guest with the two converters, runs the script given, and answers
+# with its exit status; the console (the tests' output) is printed.
+run_guest() {
+  local script=$1
+  start_adapter vekta "$replay"
+  start_adapter trilox "$replay"
+  for pipe in qmp control; do
+    mkfifo "$run/$pipe.in" "$run/$pipe.out"
+  done
+  : >"$run/trace"
+  local boot=$SECONDS
+  qemu-system-x86_64 -accel tcg -smp 2 -m 2048 -display none -no-reboot -nodefaults \
+    -kernel "$guest/vmlinux" -initrd "$guest/initramfs.cpio" \
+    -append "console=ttyS0 quiet panic=-1 loglevel=3 vektabench.run=$script" \
+    -chardev file,id=console,path="$run/console" -serial chardev:console \
+    -chardev pipe,id=control,path="$run/control" -serial chardev:control \
+    -chardev pipe,id=qmp,path="$run/qmp" -mon chardev=qmp,mode=control \
+    -virtfs local,path=/,mount_tag=hostroot,security_model=none,readonly=on,multidevs=remap \
+    -device qemu-xhci,id=xhci \
+    -chardev serial,id=vekta-line,path="${sim_pty[vekta]}" -device usb-serial,id=vekta,chardev=vekta-line,bus=xhci.0,port=1 \
+    -chardev serial,id=trilox-line,path="${sim_pty[trilox]}" -device usb-serial,id=trilox,chardev=trilox-line,bus=xhci.0,port=2 \
+    -trace usb_serial_handle_control -trace usb_serial_set_baud -msg timestamp=on -D "$run/trace" \
+    >"$run/qemu.out" 2>&1 &
+  qemu_pid=$!
+  serve_guest &
+  relay_pid=$!
+  local deadline=$((SECONDS + guest_timeout))
+  while kill -0 "$qemu_pid" 2>/dev/null && [ $SECONDS -lt $deadline ]; do
+    sleep 0.2
+  done
+  if kill -0 "$qemu_pid" 2>/dev/null; then
+    echo "driver bench: the guest did not finish within $guest_timeout s" >&2
+    kill "$qemu_pid"
+  fi
+  wait "$qemu_pid" || true
+  qemu_pid=
+  kill "$relay_pid" 2>/dev/null || true
+  wait "$relay_pid" 2>/dev/null || true
+  relay_pid=
+  cat "$run/console"
+  if [ -s "$run/qemu.out" ]; then
+    echo "--- QEMU said:"
+    cat "$run/qemu.out"
+  fi
+  local status
+  status=$(sed -n 's/^vektabench: exit \([0-9]*\).*/\1/p' "$run/console" | tail -1)
+  if [ -z "$status" ]; then
+    echo "driver bench: the guest did not boot or did not finish (console above)" >&2
+    return 1
+  fi
+  echo "=== guest run: $((SECONDS - boot)) s, $(sed -n 's/^vektabench: booted in \(.*\)/booted in \1/p' "$run/console")"
+  return "$status"
+}
+
+declare -A usb_port=([vekta]=1 [trilox]=2)
+# A real bus at its own pace, about 830 frames/s of 29-bit identifiers.
+replay="$traces/truck-j1939-engine-on.log"
+# The simulator and the bench tests come from this build, e.g. the test
+# command's own; by default from one of the bench's.
+native=$(realpath -m "${VEKTA_DRIVER_NATIVE:-$out/native}")
+run="$out/run-$mode"
+rm -rf "$run"
+mkdir -p "$run"
+
+prepare_guest
+echo "=== simulator and bench tests"
+[ -f "$native/CMakeCache.txt" ] ||
+  cmake -S . -B "$native" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVEKTA_WINDOW=OFF >/dev/null
+cmake --build "$native" -j2 --target vektasim vektadriver_tests
+
+{
+  echo "export VEKTABENCH_TRACE='$run/trace' VEKTABENCH_CONTROL=/dev/ttyS1"
+  for kind in vekta trilox; do
+    echo "export VEKTABENCH_${kind^^}_USB=1-${usb_port[$kind]} VEKTABENCH_${kind^^}_RECORD='$run/$kind.rec'"
+  done
+  echo "export VEKTABENCH_VEKTA_REPLAY='$replay' VEKTABENCH_TRILOX_REPLAY='$replay'"
+  printf 'exec %q --gtest_color=no' "$native/tests/driver/vektadriver_tests"
+  printf ' %q' "$@"
+  echo
+} >"$run/guest.sh"
+
+status=0
+run_guest "$run/guest.sh" || status=$?
+echo "=== driver bench ($mode): exit $status after $((SECONDS - started)) s"
+exit $status

@@ -124,13 +124,13 @@ wait_for_file() {
   done
 }
 
-# One simulated adapter of a kind, replaying a trace in a loop; its pty is
-# the one QEMU is to open.
+# One simulated adapter of a kind, with the traffic options given; its pty
+# is the one QEMU is to open.
 declare -A sim_pid sim_pty
 start_adapter() {
-  local kind=$1 replay=$2
-  "$native/sim/vektasim" --kind "$kind" --replay "$replay" --loop \
-    --record "$run/$kind.rec" >"$run/$kind.out" 2>&1 &
+  local kind=$1
+  shift
+  "$native/sim/vektasim" --kind "$kind" "$@" --record "$run/$kind.rec" >"$run/$kind.out" 2>&1 &
   sims+=($!)
   sim_pid[$kind]=$!
   wait_for_file "$run/$kind.out"
@@ -174,9 +174,10 @@ serve_guest() {
     [ "$request" = replug ] || continue
     port=${usb_port[$kind]}
     echo "$(date +%s.%N) unplug $kind" >>"$run/replugs"
-    qmp "{\"execute\":\"device_del\",\"arguments\":{\"id\":\"$kind\"}}" >>"$run/replugs"
-    # A bus-powered adapter goes dark with its converter.
+    # A bus-powered adapter goes dark with its converter; first, as QEMU 7.2
+    # at times crashes when a converter is pulled while bytes come in.
     kill -USR1 "${sim_pid[$kind]}"
+    qmp "{\"execute\":\"device_del\",\"arguments\":{\"id\":\"$kind\"}}" >>"$run/replugs"
     wait_qmp_event DEVICE_DELETED
     sleep "$(printf '%d.%03d' $((ms / 1000)) $((ms % 1000)))"
     qmp "{\"execute\":\"device_add\",\"arguments\":{\"driver\":\"usb-serial\",\"id\":\"$kind\",\"chardev\":\"$kind-line\",\"bus\":\"xhci.0\",\"port\":\"$port\"}}" >>"$run/replugs"
@@ -189,8 +190,9 @@ serve_guest() {
 # with its exit status; the console (the tests' output) is printed.
 run_guest() {
   local script=$1
-  start_adapter vekta "$replay"
-  start_adapter trilox "$replay"
+  for kind in vekta trilox; do
+    start_adapter "$kind" "${traffic[@]}"
+  done
   for pipe in qmp control; do
     mkfifo "$run/$pipe.in" "$run/$pipe.out"
   done
@@ -219,7 +221,8 @@ run_guest() {
     echo "driver bench: the guest did not finish within $guest_timeout s" >&2
     kill "$qemu_pid"
   fi
-  wait "$qemu_pid" || true
+  local qemu_status=0
+  wait "$qemu_pid" || qemu_status=$?
   qemu_pid=
   kill "$relay_pid" 2>/dev/null || true
   wait "$relay_pid" 2>/dev/null || true
@@ -229,6 +232,7 @@ run_guest() {
     echo "--- QEMU said:"
     cat "$run/qemu.out"
   fi
+  [ "$qemu_status" -eq 0 ] || echo "driver bench: QEMU ended with status $qemu_status" >&2
   local status
   status=$(sed -n 's/^vektabench: exit \([0-9]*\).*/\1/p' "$run/console" | tail -1)
   if [ -z "$status" ]; then
@@ -239,9 +243,81 @@ run_guest() {
   return "$status"
 }
 
+# A Windows path for a file of ours: Wine maps the root to drive Z:.
+windows_path() {
+  local path=$1
+  printf 'Z:%s' "${path//\//\\}"
+}
+
+# The native bench: the capture library's tests against a real bus at its
+# own pace, about 830 frames/s of 29-bit identifiers, looped.
+native_guest_script() {
+  local replay="$traces/truck-j1939-engine-on.log"
+  traffic=(--replay "$replay" --loop)
+  cmake --build "$native" -j2 --target vektadriver_tests
+  {
+    echo "export VEKTABENCH_TRACE='$run/trace' VEKTABENCH_CONTROL=/dev/ttyS1"
+    for kind in vekta trilox; do
+      echo "export VEKTABENCH_${kind^^}_USB=1-${usb_port[$kind]} VEKTABENCH_${kind^^}_RECORD='$run/$kind.rec'"
+      echo "export VEKTABENCH_${kind^^}_REPLAY='$replay'"
+    done
+    printf 'exec %q --gtest_color=no' "$native/tests/driver/vektadriver_tests"
+    [ $# -eq 0 ] || printf ' %q' "$@"
+    echo
+  } >"$run/guest.sh"
+}
+
+# The Wine bench: the Windows build's tests (built as scripts/wine-test.sh
+# builds them) under the host's Wine in the guest, in a prefix of the
+# bench's own where COM5 and COM6 are the VEKTA and TRILOX converters.
+wine_guest_script() {
+  local wine_out="$repo/${VEKTA_WINE_BUILD:-build-wine}"
+  local prefix="$out/wine-prefix" frames="$repo/tests/wine/frames.candump"
+  traffic=(--replay "$frames" --fast)
+  echo "=== Windows capture tests (mingw-w64)"
+  cmake -S tests/wine -B "$wine_out/mingw" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$repo/cmake/mingw-w64.cmake" >/dev/null
+  cmake --build "$wine_out/mingw" -j2
+  declare -A com=([vekta]=COM5 [trilox]=COM6)
+  if [ ! -f "$prefix/system.reg" ]; then
+    echo "=== Wine prefix"
+    (
+      export WINEPREFIX="$prefix" WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+      unset DISPLAY WAYLAND_DISPLAY
+      wineboot -i >"$run/wineboot.out" 2>&1 || { cat "$run/wineboot.out"; exit 1; }
+      # The ports name links that the guest points at its converters.
+      for kind in vekta trilox; do
+        wine reg add 'HKLM\Software\Wine\Ports' /v "${com[$kind]}" /d "/tmp/vektabench-$kind" /f >/dev/null 2>&1
+      done
+      wineserver -w
+    )
+  fi
+  {
+    echo "export WINEPREFIX='$prefix' WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES='mscoree,mshtml=' HOME=/tmp LANG=C.UTF-8"
+    echo "export VEKTABENCH_TRACE='$(windows_path "$run/trace")'"
+    echo "export VEKTAMON_TEST_FRAMES='$(windows_path "$frames")'"
+    for kind in vekta trilox; do
+      # The converter's tty as the driver named it, behind the port's link.
+      echo "until tty=\$(ls /sys/bus/usb/devices/1-${usb_port[$kind]}/1-${usb_port[$kind]}:1.0 2>/dev/null | grep -m1 '^ttyUSB'); do sleep 0.1; done"
+      echo "ln -sfn /dev/\$tty /tmp/vektabench-$kind"
+      echo "ln -sfn /tmp/vektabench-$kind '$prefix/dosdevices/${com[$kind],,}'"
+      echo "export VEKTAMON_TEST_${kind^^}_PORT=${com[$kind]} VEKTAMON_TEST_${kind^^}_RECORD='$(windows_path "$run/$kind.rec")'"
+    done
+    # Wine reads a program whose sections are not page-aligned with single
+    # reads, which 9p cuts short at its message size: it runs from a copy.
+    printf 'cp %q /tmp/\n' "$wine_out/mingw/vektacapture_wintests.exe"
+    # Wine's lingering processes would hold a pipe open: the output goes to a file.
+    printf 'wine /tmp/vektacapture_wintests.exe --gtest_color=no'
+    [ $# -eq 0 ] || printf ' %q' "$@"
+    echo ' >/tmp/wine-tests.out 2>&1; status=$?'
+    echo 'cat /tmp/wine-tests.out'
+    echo 'echo "=== where Wine differed from Windows"'
+    echo "grep -F '[ WINE     ]' /tmp/wine-tests.out | sort -u"
+    echo 'wineserver -k'
+    echo 'exit $status'
+  } >"$run/guest.sh"
+}
+
 declare -A usb_port=([vekta]=1 [trilox]=2)
-# A real bus at its own pace, about 830 frames/s of 29-bit identifiers.
-replay="$traces/truck-j1939-engine-on.log"
 # The simulator and the bench tests come from this build, e.g. the test
 # command's own; by default from one of the bench's.
 native=$(realpath -m "${VEKTA_DRIVER_NATIVE:-$out/native}")
@@ -250,21 +326,12 @@ rm -rf "$run"
 mkdir -p "$run"
 
 prepare_guest
-echo "=== simulator and bench tests"
+echo "=== simulator"
 [ -f "$native/CMakeCache.txt" ] ||
   cmake -S . -B "$native" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVEKTA_WINDOW=OFF >/dev/null
-cmake --build "$native" -j2 --target vektasim vektadriver_tests
-
-{
-  echo "export VEKTABENCH_TRACE='$run/trace' VEKTABENCH_CONTROL=/dev/ttyS1"
-  for kind in vekta trilox; do
-    echo "export VEKTABENCH_${kind^^}_USB=1-${usb_port[$kind]} VEKTABENCH_${kind^^}_RECORD='$run/$kind.rec'"
-  done
-  echo "export VEKTABENCH_VEKTA_REPLAY='$replay' VEKTABENCH_TRILOX_REPLAY='$replay'"
-  printf 'exec %q --gtest_color=no' "$native/tests/driver/vektadriver_tests"
-  printf ' %q' "$@"
-  echo
-} >"$run/guest.sh"
+cmake --build "$native" -j2 --target vektasim
+traffic=()
+"${mode}_guest_script" "$@"
 
 status=0
 run_guest "$run/guest.sh" || status=$?

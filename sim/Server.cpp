@@ -1,6 +1,9 @@
 #include "Server.h"
 
+#include <fcntl.h>
+#include <limits.h>
 #include <poll.h>
+#include <stdlib.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -39,6 +42,33 @@ constexpr int kMaxGarbageBytes = 4;
 // A hung-up master polls readable for ever; it is looked at this often.
 constexpr auto kClientRetry = 2ms;
 constexpr unsigned kNoiseSeed = 0x5eed;
+
+void WarnLine(const char *what)
+{
+    std::fprintf(stderr, "vektasim: %s: %s\n", what, std::strerror(errno));
+}
+
+// Drops every byte on its way to the client: what the master has not handed
+// over and what the slave's line holds unread. A master's own flush leaves the
+// latter, so the slave is flushed through a descriptor of its own.
+void DropUnreadOutput(int master)
+{
+    if (::tcflush(master, TCOFLUSH) != 0 && errno != EIO)
+        WarnLine("flushing the line");
+    char slavePath[PATH_MAX];
+    if (::ptsname_r(master, slavePath, sizeof slavePath) != 0) {
+        WarnLine("naming the slave");
+        return;
+    }
+    const int slave = ::open(slavePath, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (slave < 0) {
+        WarnLine("opening the slave");
+        return;
+    }
+    if (::tcflush(slave, TCIFLUSH) != 0)
+        WarnLine("flushing the slave's input");
+    ::close(slave);
+}
 
 timespec ToTimespec(Clock::duration wait)
 {
@@ -292,9 +322,7 @@ void Server::PowerCut()
     outbox_.DropAll(scratch_);
     ReceivedMessage unfinished;
     splitter_.TakeUnfinished(unfinished);
-    // On a master this drops what the slave side has not read yet.
-    if (::tcflush(master_, TCOFLUSH) != 0 && errno != EIO)
-        std::fprintf(stderr, "vektasim: flushing the line: %s\n", std::strerror(errno));
+    DropUnreadOutput(master_);
 }
 
 }  // namespace vektasim

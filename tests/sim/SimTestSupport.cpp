@@ -151,6 +151,12 @@ bool SlaveEnd::Initialise(vektasim::Kind kind)
     return true;
 }
 
+size_t SlaveEnd::WaitingInLine() const
+{
+    int waiting = 0;
+    return ::ioctl(fd_, FIONREAD, &waiting) == 0 ? static_cast<size_t>(waiting) : 0;
+}
+
 bool SlaveEnd::WaitForHangup()
 {
     return WaitFor([this] {

@@ -58,6 +58,10 @@ public:
     bool Initialise(vektasim::Kind kind);
     // True once a read reports end of file, an error or a hang-up.
     bool WaitForHangup();
+    // Drops what was read ahead of the messages taken so far.
+    void ForgetReadAhead() { pending_.clear(); }
+    // Bytes that wait in the line, not read yet.
+    size_t WaitingInLine() const;
 
 private:
     bool Fill();

@@ -105,20 +105,22 @@ TEST(Streaming, APowerCutQuietsTheAdapterUntilItIsInitialisedAgain)
     vektasim::Options options;
     options.traffic = vektasim::Traffic::Generator;
     auto sim = Start(options);
-    SlaveEnd before(sim->PortPath());
-    ASSERT_TRUE(before.opened());
-    ASSERT_TRUE(before.Initialise(Kind::Vekta));
-    ASSERT_EQ(before.ReadMessage().at(0), kFrameType);
+    SlaveEnd client(sim->PortPath());
+    ASSERT_TRUE(client.opened());
+    ASSERT_TRUE(client.Initialise(Kind::Vekta));
+    ASSERT_EQ(client.ReadMessage().at(0), kFrameType);
+    // Frames the client has not read yet wait in its line.
+    client.ForgetReadAhead();
+    ASSERT_TRUE(WaitFor([&] { return client.WaitingInLine() > 0; }));
 
     sim->CutPower();
     ASSERT_TRUE(WaitFor([&] { return !sim->Streaming(); }));
-    // A second client from a clean start: the first message is an answer.
-    SlaveEnd after(sim->PortPath());
-    ASSERT_TRUE(after.opened());
-    ASSERT_TRUE(after.Send({0x5F, 0x00}));
-    EXPECT_EQ(after.ReadMessage(), (Bytes{0x5F, 0x00}));
-    ASSERT_TRUE(after.Initialise(Kind::Vekta));
-    EXPECT_EQ(after.ReadMessage().at(0), kFrameType);
+    // What the adapter had sent is gone with its power: the first message
+    // the same client reads is the answer to its next command.
+    ASSERT_TRUE(client.Send({0x5F, 0x00}));
+    EXPECT_EQ(client.ReadMessage(), (Bytes{0x5F, 0x00}));
+    ASSERT_TRUE(client.Initialise(Kind::Vekta));
+    EXPECT_EQ(client.ReadMessage().at(0), kFrameType);
 }
 
 class QueuedFrames : public ::testing::TestWithParam<Kind> {};

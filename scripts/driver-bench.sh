@@ -306,9 +306,11 @@ wine_guest_script() {
     # reads, which 9p cuts short at its message size: it runs from a copy.
     printf 'cp %q /tmp/\n' "$wine_out/mingw/vektacapture_wintests.exe"
     # Wine's lingering processes would hold a pipe open: the output goes to a file.
+    echo 'started=$(cut -d" " -f1 /proc/uptime)'
     printf 'wine /tmp/vektacapture_wintests.exe --gtest_color=no'
     [ $# -eq 0 ] || printf ' %q' "$@"
     echo ' >/tmp/wine-tests.out 2>&1; status=$?'
+    echo 'echo "vektabench: Wine ran the tests from $started s to $(cut -d" " -f1 /proc/uptime) s"'
     echo 'cat /tmp/wine-tests.out'
     echo 'echo "=== where Wine differed from Windows"'
     echo "grep -F '[ WINE     ]' /tmp/wine-tests.out | sort -u"

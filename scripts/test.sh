@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs what is needed, then builds and runs every test three times:
 # under AddressSanitizer+UBSan, under ThreadSanitizer and plainly; then the
-# Windows build's tests under Wine, the driver bench in a QEMU guest and a
-# short run of each fuzz target.
+# Windows build's tests under Wine, the driver bench in a QEMU guest (the
+# capture and the Windows build under Wine, each on the kernel's own USB
+# serial driver) and a short run of each fuzz target.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -31,8 +32,10 @@ suite build-test/plain -DCMAKE_BUILD_TYPE=RelWithDebInfo
 # The Windows build of the capture library under Wine, against the simulator.
 scripts/wine-test.sh
 
-# The capture against the kernel's own USB serial driver, in a QEMU guest.
+# The capture against the kernel's own USB serial driver, in a QEMU guest;
+# then the Windows build there, under Wine, on the same converters.
 VEKTA_DRIVER_NATIVE=build-test/plain scripts/driver-bench.sh native
+VEKTA_DRIVER_NATIVE=build-test/plain scripts/driver-bench.sh wine
 
 # Each fuzz target for a short, bounded time on its seed corpus.
 scripts/fuzz.sh 30

@@ -79,7 +79,9 @@ VEKTAMON_TEST_FRAMES=$(windows_path "$repo/tests/wine/frames.candump")
 
 echo "=== tests under $(wine --version)"
 status=0
-timeout 900 wine "$out/mingw/vektacapture_wintests.exe" --gtest_color=no "$@" >"$run/tests.out" 2>&1 || status=$?
+# The converter tests need a real converter: scripts/driver-bench.sh wine.
+timeout 900 wine "$out/mingw/vektacapture_wintests.exe" --gtest_color=no --gtest_filter='-*/Converter*' "$@" \
+  >"$run/tests.out" 2>&1 || status=$?
 cat "$run/tests.out"
 echo "=== where Wine differed from Windows"
 grep -F '[ WINE     ]' "$run/tests.out" | sort -u || echo "(nowhere)"

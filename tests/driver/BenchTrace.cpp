@@ -102,6 +102,14 @@ std::vector<std::string> Describe(const std::vector<TraceEvent> &events)
     return words;
 }
 
+std::string Listed(const std::vector<TraceEvent> &events)
+{
+    std::string text;
+    for (const TraceEvent &e : events)
+        text += std::to_string(e.timeUs / 1000 % 100000) + " ms: " + Describe(e) + "\n";
+    return text;
+}
+
 std::vector<LogLine> StampedLog(const testing_support::TempDir &dir)
 {
     constexpr size_t kStampDigits = 10;

@@ -51,6 +51,8 @@ std::vector<TraceEvent> LineRequests(const std::vector<TraceEvent> &events);
 // One request in words: "baud 833333", "DTR on", "RTS off", "DTR off, RTS off".
 std::string Describe(const TraceEvent &event);
 std::vector<std::string> Describe(const std::vector<TraceEvent> &events);
+// One request a line, with the last digits of its time: "41234 ms: DTR on".
+std::string Listed(const std::vector<TraceEvent> &events);
 
 // A log line with its millisecond stamp, from the log files of a folder.
 struct LogLine {

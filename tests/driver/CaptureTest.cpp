@@ -16,6 +16,7 @@
 #include "ErrorText.h"
 #include "ExpectedTable.h"
 #include "ExpectedWire.h"
+#include "Figures.h"
 #include "SimRecord.h"
 
 namespace {
@@ -29,14 +30,6 @@ constexpr size_t kFramesToTake = 300;
 constexpr auto kRetryPause = std::chrono::milliseconds(300);
 constexpr auto kRetrySlack = std::chrono::milliseconds(2000);
 constexpr auto kResumeBound = std::chrono::seconds(10);
-
-uint32_t TableTotal()
-{
-    uint32_t total = 0;
-    for (uint16_t i = 0; i < CaptureControl.frameCount.load(); ++i)
-        total += CaptureControl.frames[i].count;
-    return total;
-}
 
 // VEKTA's first group as 29-bit: 0x7E0 and 0x7E8 with the mark, the mask without it.
 const Bytes kFiltersGroup1At29 = {0x53, 0x20, 0x00, 0x40, 0x07, 0xE0, 0x00, 0x40, 0x07, 0xE8, 0xFC, 0x04,
@@ -72,7 +65,7 @@ TEST_P(WholeCapture, InitialisesAndTakesTheTraceIntoTableAndLog)
     {
         CaptureThread thread;
         thread.Start();
-        ASSERT_TRUE(WaitFor([] { return TableTotal() >= kFramesToTake; })) << TableTotal();
+        ASSERT_TRUE(WaitFor([] { return TabledFrames() >= kFramesToTake; })) << TabledFrames();
         thread.Stop();
     }
     const auto lines = StampedLog(dir);
@@ -119,8 +112,8 @@ TEST_F(SecondOpener, IsToldThePortIsBusyEvenAsRoot)
     EXPECT_FALSE(second.IsOpen());
     std::printf("[ FIGURE   ] second opener (uid %d): %s\n", static_cast<int>(geteuid()),
                 SystemErrorText(PortBusyError()).c_str());
-    const uint32_t total = TableTotal();
-    EXPECT_TRUE(WaitFor([total] { return TableTotal() > total; })) << "the capture goes on";
+    const uint64_t total = TabledFrames();
+    EXPECT_TRUE(WaitFor([total] { return TabledFrames() > total; })) << "the capture goes on";
     thread.Stop();
 }
 
@@ -188,12 +181,12 @@ TEST_P(Replugged, LogsTheHangUpRetriesAndResumesOnTheSameName)
     {
         CaptureThread thread;
         thread.Start();
-        ASSERT_TRUE(WaitFor([] { return TableTotal() > 0; }));
+        ASSERT_TRUE(WaitFor([] { return TabledFrames() > 0; }));
         ASSERT_TRUE(Replug(adapter, c.away));
         // Resumed: a new attempt receives again.
         EXPECT_TRUE(WaitFor([] { return CaptureControl.state.load() != CaptureState::kReceiving; }));
         EXPECT_TRUE(WaitFor(
-            [] { return CaptureControl.state.load() == CaptureState::kReceiving && TableTotal() >= kFramesToTake; },
+            [] { return CaptureControl.state.load() == CaptureState::kReceiving && TabledFrames() >= kFramesToTake; },
             kResumeBound))
             << "sysError " << CaptureControl.sysError.load() << ", the converter now at "
             << ConverterDevice(adapter, std::chrono::milliseconds(0));

@@ -99,14 +99,6 @@ LineStory StoryOf(const std::vector<TraceEvent> &events)
     return story;
 }
 
-std::string Shown(const std::vector<TraceEvent> &requests)
-{
-    std::string text;
-    for (const TraceEvent &e : requests)
-        text += std::to_string(e.timeUs / 1000 % 100000) + " ms: " + Describe(e) + "\n";
-    return text;
-}
-
 struct KindCase {
     const char *kind;
     std::vector<std::string> afterSetUp;
@@ -148,7 +140,7 @@ TEST_P(ModemLines, FollowTheAdapterKindFromTheSetUpToTheClose)
     EXPECT_EQ(CountLines(lines, "Open " + device + " Baud=833333(833333) RTO=1000"), 1u);
     EXPECT_EQ(CountLines(lines, "Open "), 1u);
     const LineStory story = StoryOf(trace.Since());
-    SCOPED_TRACE("the converter's modem and baud requests:\n" + Shown(story.requests));
+    SCOPED_TRACE("the converter's modem and baud requests:\n" + Listed(story.requests));
     ASSERT_GE(story.raisedUs, 0) << "the open raises both lines";
     ASSERT_GE(story.setUpUs, 0) << "no line set-up at " << kConverterRate << " bit/s";
     EXPECT_EQ(story.afterSetUp, c.afterSetUp);

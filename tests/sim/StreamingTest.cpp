@@ -76,51 +76,54 @@ TEST(Streaming, StartsOnlyAfterTheLastInitialisationCommand)
     EXPECT_GE(sim->FramesSent(), 1u);
 }
 
-TEST(Streaming, ANewCommandStopsTheStreamUntilTheNextLastCommand)
-{
-    vektasim::Options options;
-    options.traffic = vektasim::Traffic::Generator;
-    auto sim = Start(options);
-    SlaveEnd slave(sim->PortPath());
-    ASSERT_TRUE(slave.opened());
-    ASSERT_TRUE(slave.Initialise(Kind::Vekta));
-    ASSERT_EQ(slave.ReadMessage().at(0), kFrameType);
+// A VEKTA adapter with its built-in traffic, and a client it streams to.
+class StreamingClient : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        vektasim::Options options;
+        options.traffic = vektasim::Traffic::Generator;
+        sim = Start(options);
+        slave = std::make_unique<SlaveEnd>(sim->PortPath());
+        ASSERT_TRUE(slave->opened());
+        ASSERT_TRUE(slave->Initialise(Kind::Vekta));
+        ASSERT_EQ(slave->ReadMessage().at(0), kFrameType);
+    }
 
-    ASSERT_TRUE(slave.Send({0x5F, 0x00}));
+    std::unique_ptr<vektasim::Simulator> sim;
+    std::unique_ptr<SlaveEnd> slave;
+};
+
+TEST_F(StreamingClient, ANewCommandStopsTheStreamUntilTheNextLastCommand)
+{
+    ASSERT_TRUE(slave->Send({0x5F, 0x00}));
     Bytes message;
     do
-        message = slave.ReadMessage();
+        message = slave->ReadMessage();
     while (!message.empty() && message[0] == kFrameType);
     EXPECT_EQ(message, (Bytes{0x5F, 0x00}));
     EXPECT_FALSE(sim->Streaming());
-    ASSERT_TRUE(slave.Send({0x52, 0x00}));
-    EXPECT_EQ(slave.ReadMessage(), (Bytes{0x52, 0x00}));
-    ASSERT_TRUE(slave.Send({0x57, 0x01, 0x03}));
-    EXPECT_EQ(slave.ReadMessage(), (Bytes{0x57, 0x00}));
-    EXPECT_EQ(slave.ReadMessage().at(0), kFrameType);
+    ASSERT_TRUE(slave->Send({0x52, 0x00}));
+    EXPECT_EQ(slave->ReadMessage(), (Bytes{0x52, 0x00}));
+    ASSERT_TRUE(slave->Send({0x57, 0x01, 0x03}));
+    EXPECT_EQ(slave->ReadMessage(), (Bytes{0x57, 0x00}));
+    EXPECT_EQ(slave->ReadMessage().at(0), kFrameType);
 }
 
-TEST(Streaming, APowerCutQuietsTheAdapterUntilItIsInitialisedAgain)
+TEST_F(StreamingClient, APowerCutQuietsTheAdapterUntilItIsInitialisedAgain)
 {
-    vektasim::Options options;
-    options.traffic = vektasim::Traffic::Generator;
-    auto sim = Start(options);
-    SlaveEnd client(sim->PortPath());
-    ASSERT_TRUE(client.opened());
-    ASSERT_TRUE(client.Initialise(Kind::Vekta));
-    ASSERT_EQ(client.ReadMessage().at(0), kFrameType);
     // Frames the client has not read yet wait in its line.
-    client.ForgetReadAhead();
-    ASSERT_TRUE(WaitFor([&] { return client.WaitingInLine() > 0; }));
+    slave->ForgetReadAhead();
+    ASSERT_TRUE(WaitFor([&] { return slave->WaitingInLine() > 0; }));
 
     sim->CutPower();
     ASSERT_TRUE(WaitFor([&] { return !sim->Streaming(); }));
     // What the adapter had sent is gone with its power: the first message
     // the same client reads is the answer to its next command.
-    ASSERT_TRUE(client.Send({0x5F, 0x00}));
-    EXPECT_EQ(client.ReadMessage(), (Bytes{0x5F, 0x00}));
-    ASSERT_TRUE(client.Initialise(Kind::Vekta));
-    EXPECT_EQ(client.ReadMessage().at(0), kFrameType);
+    ASSERT_TRUE(slave->Send({0x5F, 0x00}));
+    EXPECT_EQ(slave->ReadMessage(), (Bytes{0x5F, 0x00}));
+    ASSERT_TRUE(slave->Initialise(Kind::Vekta));
+    EXPECT_EQ(slave->ReadMessage().at(0), kFrameType);
 }
 
 class QueuedFrames : public ::testing::TestWithParam<Kind> {};

@@ -57,6 +57,7 @@ TEST_F(SerialPort, TakesTheAdapterLineSettings)
     ASSERT_EQ(port.SetEventMask(0), 0u);
     LineConfig config;
     ASSERT_EQ(port.GetState(config), 0u);
+    const uint32_t found = config.BaudRate;
     config.BaudRate = kAdapterRate;
     config.ByteSize = 8;
     config.Parity = 0;
@@ -64,7 +65,16 @@ TEST_F(SerialPort, TakesTheAdapterLineSettings)
     config.flagWord = 1;
     ASSERT_EQ(port.SetState(config), 0u);
     LineConfig readBack;
-    ASSERT_EQ(port.GetState(readBack), 0u);
+    const uint32_t code = port.GetState(readBack);
+    // Left as found: on a real converter Wine cannot read 833333 back later.
+    LineConfig before = config;
+    before.BaudRate = found;
+    EXPECT_EQ(port.SetState(before), 0u);
+    if (UnderWine() && code == ERROR_INVALID_PARAMETER) {
+        NoteWineDifference("GetCommState fails with error 87 after 833333 bit/s was set on a real converter");
+        return;
+    }
+    ASSERT_EQ(code, 0u);
     if (UnderWine() && readBack.BaudRate == kWineFallbackRate)
         NoteWineDifference("a pseudo-terminal reads back 38400 bit/s after 833333 was set");
     else

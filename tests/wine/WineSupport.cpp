@@ -3,18 +3,14 @@
 #include <windows.h>
 
 #include <cstdio>
-#include <cstdlib>
+
+#include "BenchTrace.h"
+#include "TestSupport.h"
+#include "Unit2.h"
 
 namespace wine_support {
 
-namespace {
-
-std::string Environment(const std::string &name)
-{
-    const char *value = std::getenv(name.c_str());
-    return value != nullptr ? value : "";
-}
-}  // namespace
+using bench_support::Environment;
 
 bool UnderWine()
 {
@@ -30,6 +26,26 @@ void NoteWineDifference(const std::string &what)
 SimulatedAdapter AdapterFromEnvironment(const std::string &kind)
 {
     return {Environment("VEKTAMON_TEST_" + kind + "_PORT"), Environment("VEKTAMON_TEST_" + kind + "_RECORD")};
+}
+
+bool OnDriverBench()
+{
+    return !Environment("VEKTABENCH_TRACE").empty();
+}
+
+bool WaitForAttempts(size_t count)
+{
+    // An attempt is opening (state 1) for tens of milliseconds and they
+    // come 300 ms apart, so polling sees every one.
+    size_t attempts = 0;
+    int32_t last = CaptureControl.state.load();
+    return testing_support::WaitFor([&] {
+        const int32_t now = CaptureControl.state.load();
+        if (now == CaptureState::kOpening && last != CaptureState::kOpening)
+            ++attempts;
+        last = now;
+        return attempts >= count;
+    });
 }
 
 }  // namespace wine_support

@@ -27,4 +27,12 @@ struct SimulatedAdapter {
 };
 SimulatedAdapter AdapterFromEnvironment(const std::string &kind);
 
+// True inside the driver bench's guest, where the COM ports are real
+// converters (VEKTABENCH_TRACE names QEMU's trace of them).
+bool OnDriverBench();
+
+// Waits until the capture thread has begun count attempts to open the port
+// since the call; false when they did not come in time.
+bool WaitForAttempts(size_t count);
+
 }  // namespace wine_support

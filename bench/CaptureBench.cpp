@@ -20,7 +20,9 @@
 
 #include "Figures.h"
 #include "Simulator.h"
+#include "TempDir.h"
 #include "Unit2.h"
+#include "Waiting.h"
 
 namespace {
 
@@ -31,7 +33,7 @@ using testing_support::ResidentBytes;
 using testing_support::TabledFrames;
 
 constexpr auto kStallLimit = 10s;
-constexpr auto kPoll = 1ms;
+constexpr auto kBenchDeadline = 30s;
 
 double Seconds(Clock::duration d)
 {
@@ -86,15 +88,10 @@ std::pair<double, double> ThreadUserSystemSeconds(pid_t tid)
     return {user / ticks, system / ticks};
 }
 
-bool WaitFor(const std::function<bool()> &cond, std::chrono::milliseconds deadline = 30s)
+// The benchmarks wait longer than the tests: a figure may take a while to come.
+bool WaitFor(const std::function<bool()> &cond)
 {
-    const auto end = Clock::now() + deadline;
-    while (!cond()) {
-        if (Clock::now() > end)
-            return false;
-        std::this_thread::sleep_for(kPoll);
-    }
-    return true;
+    return testing_support::WaitFor(cond, kBenchDeadline);
 }
 
 // One capture thread with its simulated adapter and log folder.
@@ -107,11 +104,9 @@ public:
             std::fprintf(stderr, "simulator: %s\n", error.c_str());
             std::exit(1);
         }
-        std::string pattern = (fs::temp_directory_path() / "vektamon-bench-XXXXXX").string();
-        dir_ = mkdtemp(pattern.data());
         ResetControl(CaptureControl);
         CaptureControl.flags = FlagWord::kThreadEnded;
-        StoreText(CaptureControl.logPath, dir_.string() + "/");
+        StoreText(CaptureControl.logPath, dir_.logPath());
         StoreText(CaptureControl.portName, sim_.PortPath());
         CaptureControl.rto = 1000;
         CaptureControl.radr11 = options.floodIds > 2048 ? 0x80000000u : 0x7E0;
@@ -132,8 +127,6 @@ public:
     ~Rig()
     {
         End();
-        std::error_code ignored;
-        fs::remove_all(dir_, ignored);
     }
 
     void Start(bool canLog)
@@ -175,7 +168,7 @@ public:
     uintmax_t LogFileBytes() const
     {
         uintmax_t total = 0;
-        for (const auto &entry : fs::directory_iterator(dir_))
+        for (const auto &entry : fs::directory_iterator(dir_.path()))
             total += entry.file_size();
         return total;
     }
@@ -185,7 +178,7 @@ public:
 
 private:
     vektasim::Simulator sim_;
-    fs::path dir_;
+    testing_support::TempDir dir_;
     pid_t captureTid_ = 0;
 };
 

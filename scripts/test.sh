@@ -17,7 +17,7 @@ suite() {
   local dir=$1
   shift
   echo "=== $dir"
-  cmake -S . -B "$dir" -G Ninja "$@" >/dev/null
+  cmake -S . -B "$dir" -G Ninja -DVEKTA_WERROR=ON "$@" >/dev/null
   cmake --build "$dir" -j2
   ctest --test-dir "$dir" --output-on-failure -j2 | tee "$dir/ctest.out"
   passed=$((passed + $(sed -n 's/.*tests passed, 0 tests failed out of \([0-9]*\).*/\1/p' "$dir/ctest.out")))

@@ -175,12 +175,26 @@ std::optional<bool> ToBoolean(std::string_view text)
     return std::nullopt;
 }
 
+namespace {
+
+// "'text' is not a valid <kind> value", built by appending: GCC 12 misreads
+// the chain of operator+ on a quote character as an overlapping copy.
+std::string NotValidText(std::string_view text, std::string_view kind)
+{
+    std::string message;
+    message.reserve(text.size() + kind.size() + 24);
+    message.append(1, '\'').append(text).append("' is not a valid ").append(kind).append(" value");
+    return message;
+}
+
+}  // namespace
+
 std::string NotIntegerText(std::string_view text)
 {
-    return "'" + std::string(text) + "' is not a valid integer value";
+    return NotValidText(text, "integer");
 }
 
 std::string NotBooleanText(std::string_view text)
 {
-    return "'" + std::string(text) + "' is not a valid boolean value";
+    return NotValidText(text, "boolean");
 }

@@ -4,55 +4,11 @@
 
 #include <algorithm>
 #include <fstream>
-#include <random>
 #include <sstream>
-#include <thread>
 
 namespace fs = std::filesystem;
 
 namespace testing_support {
-
-bool WaitFor(const std::function<bool()> &cond, std::chrono::milliseconds deadline)
-{
-    const auto end = std::chrono::steady_clock::now() + deadline;
-    while (!cond()) {
-        if (std::chrono::steady_clock::now() > end)
-            return cond();
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return true;
-}
-
-TempDir::TempDir()
-{
-    // A random name that nobody holds yet, on every platform.
-    std::random_device random;
-    do
-        path_ = fs::temp_directory_path() / ("vektamon-test-" + std::to_string(random()));
-    while (!fs::create_directory(path_));
-}
-
-std::string TempDir::logPath() const
-{
-    const std::u8string text = (path_ / "").u8string();
-    return {text.begin(), text.end()};
-}
-
-TempDir::~TempDir()
-{
-    std::error_code ignored;
-    fs::remove_all(path_, ignored);
-}
-
-std::vector<fs::path> TempDir::LogFiles() const
-{
-    std::vector<fs::path> files;
-    for (const auto &entry : fs::directory_iterator(path_))
-        if (entry.path().extension() == ".log")
-            files.push_back(entry.path());
-    std::sort(files.begin(), files.end());
-    return files;
-}
 
 std::string ReadFile(const fs::path &path)
 {

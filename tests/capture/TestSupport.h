@@ -1,35 +1,17 @@
-// Helpers shared by the capture tests: temporary folders, condition waits,
-// and a capture thread started the way the window starts it.
+// Helpers shared by the capture tests: log files read back, and a capture
+// thread started the way the window starts it.
 #pragma once
 
-#include <chrono>
 #include <filesystem>
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "TempDir.h"
 #include "Unit2.h"
+#include "Waiting.h"
 
 namespace testing_support {
-
-constexpr auto kDeadline = std::chrono::seconds(15);
-
-// Polls cond until it holds or the deadline passes; answers its last value.
-bool WaitFor(const std::function<bool()> &cond, std::chrono::milliseconds deadline = kDeadline);
-
-class TempDir {
-public:
-    TempDir();
-    ~TempDir();
-    const std::filesystem::path &path() const { return path_; }
-    // The folder as UTF-8 with a trailing separator, as logPath holds it.
-    std::string logPath() const;
-    std::vector<std::filesystem::path> LogFiles() const;
-
-private:
-    std::filesystem::path path_;
-};
 
 std::string ReadFile(const std::filesystem::path &path);
 // The lines of a log file (split at CR LF) without their stamps.

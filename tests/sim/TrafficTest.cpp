@@ -3,6 +3,7 @@
 
 #include <memory>
 #include <set>
+#include <string>
 
 #include "SimTestSupport.h"
 
@@ -142,11 +143,11 @@ TEST_P(Generator, SendsChangingPeriodicFramesTheKindCanDecode)
         ASSERT_EQ(slave.ReadMessage().at(0), 0x70) << i;
     ASSERT_TRUE(WaitFor([&] { return sim->FramesSent() >= kFrames; }));
     std::set<uint32_t> ids;
-    std::set<Bytes> data;
+    std::set<std::string> data;  // the bytes of each distinct payload
     bool extended = false;
     for (const CanFrame &f : sim->SentFrames()) {
         ids.insert(f.id);
-        data.insert(Bytes(f.data, f.data + f.length));
+        data.insert(std::string(reinterpret_cast<const char *>(f.data), f.length));
         extended = extended || f.extended;
     }
     EXPECT_GE(ids.size(), 4u);

@@ -47,7 +47,7 @@ LogLines::Result LogLines::Next(std::string &line, std::string &problem)
     for (;;) {
         if (pos_ == end_) {
             if (!Fill(problem))
-                return Result::Problem;
+                return Result::Unreadable;
             if (end_ == 0) {
                 if (!begun)
                     return Result::End;

@@ -11,7 +11,7 @@ namespace vektalog {
 
 class LogLines {
 public:
-    enum class Result { Line, End, Problem };
+    enum class Result { Line, End, Problem, Unreadable };
 
     static constexpr uint64_t kWholeFile = UINT64_MAX;
 
@@ -19,8 +19,8 @@ public:
     // the file cannot be opened.
     bool Open(const std::string &path, uint64_t limitBytes, std::string &problem);
 
-    // The next line without its CR LF, the end, or what is wrong with it (a
-    // line without CR before its LF, a last line cut off, a read error).
+    // The next line without its CR LF, the end, what is wrong with the line
+    // (no CR before its LF, a last line cut off, far too long), or a read error.
     Result Next(std::string &line, std::string &problem);
 
     // The 1-based number of the line last read or found wrong.

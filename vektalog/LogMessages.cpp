@@ -12,6 +12,7 @@ constexpr size_t kPairChars = 3;  // two digits and a blank
 constexpr uint32_t kMaxIdentifier = 0x1FFFFFFF;
 constexpr std::string_view kNoData = "No Data";
 constexpr std::string_view kSpeedField = " SPEED=";
+constexpr size_t kWidthDigits = 2;  // "11" or "29"
 
 bool IsDigit(char c)
 {
@@ -116,11 +117,20 @@ bool ParseHexDump(std::string_view dump, MessageBytes &message)
 
 bool ParseSettingsLine(std::string_view message, bool &group1Extended)
 {
-    // "CAN" A " CAN" B " SPEED=" ...
+    auto take = [&message](std::string_view text) {
+        if (!message.starts_with(text))
+            return false;
+        message.remove_prefix(text.size());
+        return true;
+    };
+    auto width = [&message](bool &extended) {
+        if (message.size() < kWidthDigits || !Width(message.substr(0, kWidthDigits), extended))
+            return false;
+        message.remove_prefix(kWidthDigits);
+        return true;
+    };
     bool group2Extended = false;
-    return message.size() > 11 + kSpeedField.size() && message.substr(0, 3) == "CAN" &&
-           Width(message.substr(3, 2), group1Extended) && message.substr(5, 4) == " CAN" &&
-           Width(message.substr(9, 2), group2Extended) && message.substr(11, kSpeedField.size()) == kSpeedField;
+    return take("CAN") && width(group1Extended) && take(" CAN") && width(group2Extended) && take(kSpeedField);
 }
 
 }  // namespace vektalog

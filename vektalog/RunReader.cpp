@@ -3,6 +3,7 @@
 #include "FrameWidth.h"
 #include "LogLines.h"
 #include "LogName.h"
+#include "LogText.h"
 
 namespace vektalog {
 
@@ -13,8 +14,9 @@ constexpr uint8_t kVektaFirstCommand = 0x5F;
 
 std::string Stamp(uint32_t ms)
 {
-    const std::string digits = std::to_string(ms);
-    return std::string(10 - digits.size(), '0') + digits;
+    char digits[10];
+    WriteStamp(digits, ms);
+    return {digits, sizeof digits};
 }
 
 class RunReader {
@@ -55,6 +57,8 @@ private:
         std::string line;
         for (;;) {
             const LogLines::Result result = lines_.Next(line, problem);
+            if (result == LogLines::Result::Unreadable)
+                return InFile(problem);
             if (result == LogLines::Result::Problem)
                 return At(lines_.Number() == 1 ? "not a capture log: " + problem : problem);
             if (result == LogLines::Result::End)

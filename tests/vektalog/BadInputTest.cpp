@@ -36,6 +36,7 @@ const BadCase kBadCases[] = {
     {"EmptyFile", {{kName12, ""}}, 0, 0, "not a capture log: the file is empty"},
     {"CandumpFile", {{kName12, "(1626905042.645596) can1 0CF00400#507D8DD11200F48E\n"}}, 0, 1,
      "not a capture log: the line ends in LF without CR"},
+    {"BinaryFile", {{kName12, std::string(70000, 'x')}}, 0, 1, "not a capture log: the line is longer than any log line"},
     {"TextFile", {{kName12, Lines({"Hello"})}}, 0, 1, "not a capture log: " + kNotLogLine},
     {"LastLineCutOff", {{kName12, Lines({kOpen, kSettings11, kGoodFrame}) + "0000000006: RxD(CAN): 0000"}}, 0, 4,
      "the last line is cut off (it does not end in CR LF)"},
@@ -93,6 +94,12 @@ const BadCase kBadCases[] = {
      {{kName12, kGood12}, {kName13, Lines({kContinue, kSettings11, kGoodFrame, "0000000007: RxD(CAN): 000007E8: 1 "})}},
      1, 4, kBadData},
 };
+
+// Names the case in test listings instead of dumping its bytes.
+void PrintTo(const BadCase &c, std::ostream *out)
+{
+    *out << c.name;
+}
 
 class BadInputTest : public ::testing::TestWithParam<BadCase> {};
 

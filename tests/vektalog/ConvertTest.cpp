@@ -104,6 +104,12 @@ const ConvertCase kConvertCases[] = {
      "(1796693411.800000) vcan1 7E8#01\n", "vcan1"},
 };
 
+// Names the case in test listings instead of dumping its bytes.
+void PrintTo(const ConvertCase &c, std::ostream *out)
+{
+    *out << c.name;
+}
+
 class ConvertTest : public ::testing::TestWithParam<ConvertCase> {};
 
 TEST_P(ConvertTest, WritesCandumpLines)

@@ -8,9 +8,11 @@
 // makes it; a per-frame tolerance there would test the scheduler, not the
 // conversion. So the check is one-sided where it is certain: the simulator
 // starts the trace's clock when it has the last initialisation command, so
-// no frame may lie earlier after that command than the trace says (less the
-// log's 1 ms rounding); lateness gets a generous bound that catches a wrong
-// scale, a lost time base or a stretch out of place, never a busy machine.
+// no frame may lie earlier after that command's log line (or, without
+// "Adapter LOG", after "Open") than the trace says, less the log's 1 ms
+// rounding, and after a cut less what the names' seconds leave open.
+// Lateness gets a generous bound that catches gross faults (a time base
+// lost, a stretch seconds out of place), never a busy machine.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -35,10 +37,12 @@ constexpr int64_t kUsPerMs = 1000;
 constexpr int64_t kUsPerSecond = 1000000;
 // The log's stamps drop the part of a millisecond.
 constexpr int64_t kStampRoundingUs = kUsPerMs;
-// How late a frame may be logged on a loaded machine or under a sanitizer.
-constexpr int64_t kLatencyAllowanceUs = 5 * kUsPerSecond;
-// Across a cut: the names' second plus the write's own time.
-constexpr int64_t kCutAllowanceUs = 2 * kUsPerSecond;
+// How late a frame may be logged on a loaded machine or under a sanitizer
+// (seen: 0.84 s with a load of 12 on two cores).
+constexpr int64_t kLatencyAllowanceUs = 10 * kUsPerSecond;
+// Across a cut: the names' second, plus the write's own time and the moments
+// between the last line and the write, which a loaded machine stretches.
+constexpr int64_t kCutAllowanceUs = 3 * kUsPerSecond;
 constexpr auto kCaptureSlack = std::chrono::seconds(60);
 
 struct ReplayCase {
@@ -273,6 +277,12 @@ void ExpectTraceTiming(const std::vector<ReadFrame> &read, const CaptureLogs &lo
     std::cout << "first stretch: " << firstStretch.size() << " frames, lateness " << least << " to "
               << firstStretch.back() << " us, median " << firstStretch[firstStretch.size() / 2] << " us; " << within
               << " within 1 ms of the least\n";
+}
+
+// Names the case in test listings instead of dumping its bytes.
+void PrintTo(const ReplayCase &c, std::ostream *out)
+{
+    *out << c.name;
 }
 
 class OutsideReadersTest : public ::testing::TestWithParam<ReplayCase> {};

@@ -34,6 +34,12 @@ const ArgumentsCase kArgumentsCases[] = {
      "--iface takes a name without blanks, '#' or brackets, not \"can 0\""},
 };
 
+// Names the case in test listings instead of dumping its bytes.
+void PrintTo(const ArgumentsCase &c, std::ostream *out)
+{
+    *out << c.name;
+}
+
 class ArgumentsTest : public ::testing::TestWithParam<ArgumentsCase> {};
 
 TEST_P(ArgumentsTest, ParsedOrRefused)

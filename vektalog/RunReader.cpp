@@ -88,9 +88,10 @@ private:
             if (expected_ && shape_.stretches.size() == expected_->stretches.size())
                 return At(ChangedText());
             shape_.stretches.push_back({file_, line.stampMs});
-        } else if (line.stampMs < shape_.stretches.back().lastStampMs)
+        } else if (line.stampMs < shape_.stretches.back().lastStampMs) {
             return At("the stamp " + Stamp(line.stampMs) + " is earlier than " +
                       Stamp(shape_.stretches.back().lastStampMs) + " on the line before");
+        }
         shape_.stretches.back().lastStampMs = line.stampMs;
         return TakeMessage(line.message, continues);
     }

@@ -9,14 +9,14 @@
 #include <QPushButton>
 #include <QResizeEvent>
 #include <QScreen>
-#include <QSpinBox>
 #include <QTimer>
 
 #include <chrono>
-#include <climits>
 
+#include "CellPictures.h"
 #include "DropDownComboBox.h"
 #include "PortList.h"
+#include "SpinEdit.h"
 #include "StatusGrid.h"
 #include "StringGrid.h"
 #include "Version.h"
@@ -57,6 +57,15 @@ QFont WindowFont()
     return font;
 }
 
+QFont GridFont()
+{
+    QFont font;
+    font.setFamilies({QStringLiteral("Tahoma"), QStringLiteral("Liberation Sans")});
+    font.setPixelSize(11);
+    font.setBold(true);
+    return font;
+}
+
 QLabel *MakeLabel(QWidget *parent, const char *text, int left, int top)
 {
     auto *label = new QLabel(QString::fromUtf8(text), parent);
@@ -83,10 +92,9 @@ QComboBox *MakeList(QWidget *parent, const QStringList &items, int index, int le
     return box;
 }
 
-QSpinBox *MakeSpin(QWidget *parent, int value, int left, int top)
+TSpinEdit *MakeSpin(QWidget *parent, int value, int left, int top)
 {
-    auto *spin = new QSpinBox(parent);
-    spin->setRange(INT_MIN, INT_MAX);
+    auto *spin = new TSpinEdit(parent);
     spin->setValue(value);
     spin->setGeometry(left, top, kInputWidth, kSpinHeight);
     return spin;
@@ -125,6 +133,8 @@ TForm1::TForm1(const std::string &folder, QWidget *parent) : QWidget(parent)
     FormCreate(folder);
     Timer1->start(kTimerPeriod);
 }
+
+TForm1::~TForm1() = default;
 
 void TForm1::CreateControls()
 {
@@ -180,6 +190,7 @@ void TForm1::CreateStatus()
     StringGrid1->setGeometry(55, 176, kGridWidth, kGridHeight);
     StringGrid1->SetColCount(StatusColumn::kColumns);
     StringGrid1->SetDefaultRowHeight(kGridRowHeight);
+    cellPictures_ = std::make_unique<CellPictures>(GridFont());
     Button1 = MakeButton(this, "Пуск", 88);
     Button2 = MakeButton(this, "Стоп", 168);
     Button3 = MakeButton(this, "В ЛОГ", 248);

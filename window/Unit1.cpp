@@ -39,31 +39,30 @@ constexpr int kGridWidth = 308;
 constexpr int kGridHeight = 23;
 constexpr int kGridRowHeight = 18;
 
-QFont LabelFont()
+// The designed face first, then a metric-compatible stand-in for systems
+// without it.
+QFont Font(const QString &designed, int pixelSize, bool bold)
 {
     QFont font;
-    font.setFamilies({QStringLiteral("Arial"), QStringLiteral("Liberation Sans")});
-    font.setPixelSize(13);
-    font.setBold(true);
+    font.setFamilies({designed, QStringLiteral("Liberation Sans")});
+    font.setPixelSize(pixelSize);
+    font.setBold(bold);
     return font;
+}
+
+QFont LabelFont()
+{
+    return Font(QStringLiteral("Arial"), 13, true);
 }
 
 QFont WindowFont()
 {
-    QFont font;
-    // Metric-compatible stand-ins come after the designed face, for systems without it.
-    font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans")});
-    font.setPixelSize(11);
-    return font;
+    return Font(QStringLiteral("MS Sans Serif"), 11, false);
 }
 
 QFont GridFont()
 {
-    QFont font;
-    font.setFamilies({QStringLiteral("Tahoma"), QStringLiteral("Liberation Sans")});
-    font.setPixelSize(11);
-    font.setBold(true);
-    return font;
+    return Font(QStringLiteral("Tahoma"), 11, true);
 }
 
 QLabel *MakeLabel(QWidget *parent, const char *text, int left, int top)

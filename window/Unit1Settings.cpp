@@ -16,6 +16,7 @@
 #include "DropDownComboBox.h"
 #include "ErrorBox.h"
 #include "SettingsFile.h"
+#include "SpinEdit.h"
 #include "StatusGrid.h"
 #include "StringGrid.h"
 #include "Unit2.h"
@@ -194,8 +195,8 @@ std::vector<std::string> TForm1::SettingsValues() const
         values.push_back(std::to_string(box->currentIndex()));
     for (const QCheckBox *check : {CheckBox1, CheckBox2})
         values.push_back(check->isChecked() ? "-1" : "0");
-    for (const QSpinBox *spin : {SpinEdit1, SpinEdit3})
-        values.push_back(std::to_string(spin->value()));
+    for (const TSpinEdit *spin : {SpinEdit1, SpinEdit3})
+        values.push_back(std::to_string(spin->Value()));
     for (const QLineEdit *edit : {Edit1, Edit2, Edit3, Edit4, Edit5, Edit6, Edit7, Edit8})
         values.push_back(Utf8(edit->text()));
     for (int number : {height(), width(), y(), x()})

@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 
 #include "ExpectedWire.h"
 
@@ -33,6 +34,19 @@ std::vector<Bytes> InitCommands(vektasim::Kind kind)
     commands.push_back({0x52, 0x00});
     commands.push_back({0x57, 0x01, 0x03});
     return commands;
+}
+
+std::string HexText(const Bytes &bytes)
+{
+    std::string text;
+    for (uint8_t byte : bytes) {
+        char pair[4];
+        std::snprintf(pair, sizeof pair, "%02X", byte);
+        if (!text.empty())
+            text += ' ';
+        text += pair;
+    }
+    return text;
 }
 
 SlaveEnd::SlaveEnd(const std::string &path)
@@ -135,3 +149,8 @@ bool SlaveEnd::WaitForHangup()
 }
 
 }  // namespace simtest
+
+void vektasim::PrintTo(Kind kind, std::ostream *out)
+{
+    *out << (kind == Kind::Trilox ? "TRILOX" : "VEKTA");
+}

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,9 @@ constexpr uint32_t kTriloxSetupRate = 2000000;
 
 // The command sequence a capture sends, with TRILOX's extra first command.
 std::vector<Bytes> InitCommands(vektasim::Kind kind);
+
+// Bytes as upper-case hex pairs between blanks, for test case printouts.
+std::string HexText(const Bytes &bytes);
 
 // What the capture program does with the serial port, minus the program.
 class SlaveEnd {
@@ -55,3 +59,8 @@ private:
 };
 
 }  // namespace simtest
+
+namespace vektasim {
+// Test printouts name the adapter kind.
+void PrintTo(Kind kind, std::ostream *out);
+}  // namespace vektasim

@@ -4,6 +4,7 @@
 
 #include <memory>
 
+#include "CaseNames.h"
 #include "SimTestSupport.h"
 
 namespace {
@@ -100,19 +101,29 @@ TEST(Streaming, ANewCommandStopsTheStreamUntilTheNextLastCommand)
     EXPECT_EQ(slave.ReadMessage().at(0), kFrameType);
 }
 
-class QueuedFrames : public ::testing::TestWithParam<Kind> {};
+struct KindCase {
+    const char *name;
+    Kind kind;
+};
+
+void PrintTo(const KindCase &c, std::ostream *out)
+{
+    *out << c.name;
+}
+
+class QueuedFrames : public ::testing::TestWithParam<KindCase> {};
 
 TEST_P(QueuedFrames, ArriveEncodedInOrderAndAreRecordedAsSent)
 {
-    auto sim = Start(Quiet(GetParam()));
+    auto sim = Start(Quiet(GetParam().kind));
     sim->SetRecordFrames(true);
     SlaveEnd slave(sim->PortPath());
     ASSERT_TRUE(slave.opened());
-    ASSERT_TRUE(slave.Initialise(GetParam()));
+    ASSERT_TRUE(slave.Initialise(GetParam().kind));
     const auto frames = SomeFrames(3000);
     sim->QueueFrames(frames);
     for (size_t i = 0; i < frames.size(); ++i)
-        ASSERT_EQ(slave.ReadMessage(), vektasim::EncodeFrameMessage(frames[i], GetParam())) << i;
+        ASSERT_EQ(slave.ReadMessage(), vektasim::EncodeFrameMessage(frames[i], GetParam().kind)) << i;
     ASSERT_TRUE(WaitFor([&] { return sim->FramesSent() == frames.size(); }));
     const auto sent = sim->SentFrames();
     ASSERT_EQ(sent.size(), frames.size());
@@ -120,7 +131,9 @@ TEST_P(QueuedFrames, ArriveEncodedInOrderAndAreRecordedAsSent)
         EXPECT_TRUE(SameFrame(sent[i], frames[i])) << i;
 }
 
-INSTANTIATE_TEST_SUITE_P(Adapters, QueuedFrames, ::testing::Values(Kind::Vekta, Kind::Trilox));
+INSTANTIATE_TEST_SUITE_P(Adapters, QueuedFrames,
+                         ::testing::Values(KindCase{"VEKTA", Kind::Vekta}, KindCase{"TRILOX", Kind::Trilox}),
+                         testing_support::CaseName());
 
 TEST(Streaming, CutShortBreaksOffOneMessageAndStopsTheStream)
 {

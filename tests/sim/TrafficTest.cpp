@@ -2,9 +2,11 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <ostream>
 #include <set>
 #include <string>
 
+#include "CaseNames.h"
 #include "SimTestSupport.h"
 
 namespace {
@@ -31,6 +33,13 @@ struct FloodCase {
     uint64_t frames;
     bool extended;
 };
+
+void PrintTo(const FloodCase &c, std::ostream *out)
+{
+    *out << c.name << ": ";
+    vektasim::PrintTo(c.kind, out);
+    *out << ", " << c.ids << " ids, " << c.frames << " frames";
+}
 
 class Flood : public ::testing::TestWithParam<FloodCase> {};
 
@@ -69,7 +78,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(FloodCase{"vekta_500", Kind::Vekta, 500, 5000, false},
                       FloodCase{"trilox_2048", Kind::Trilox, 2048, 4096, false},
                       FloodCase{"trilox_3000", Kind::Trilox, 3000, 6000, true}),
-    [](const auto &info) { return std::string(info.param.name); });
+    testing_support::CaseName());
 
 struct ReplayCase {
     const char *name;
@@ -78,6 +87,11 @@ struct ReplayCase {
     bool loop;
     uint64_t limit;  // 0: the whole file once
 };
+
+void PrintTo(const ReplayCase &c, std::ostream *out)
+{
+    *out << c.name << ": " << c.file << (c.loop ? " looped" : "");
+}
 
 class Replay : public ::testing::TestWithParam<ReplayCase> {};
 
@@ -109,7 +123,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(ReplayCase{"obd_once", "ev-obd2-scan.log", Kind::Vekta, false, 0},
                       ReplayCase{"obd_looped", "ev-obd2-scan.log", Kind::Vekta, true, 2000},
                       ReplayCase{"truck_trilox", "truck-j1939-engine-on.log", Kind::Trilox, false, 0}),
-    [](const auto &info) { return std::string(info.param.name); });
+    testing_support::CaseName());
 
 TEST(Replay, UnreadableFileFailsTheStart)
 {
@@ -123,9 +137,15 @@ TEST(Replay, UnreadableFileFailsTheStart)
 }
 
 struct GeneratorCase {
+    const char *name;
     Kind kind;
     bool hasExtended;
 };
+
+void PrintTo(const GeneratorCase &c, std::ostream *out)
+{
+    *out << c.name << (c.hasExtended ? ", with 29-bit frames" : "");
+}
 
 class Generator : public ::testing::TestWithParam<GeneratorCase> {};
 
@@ -157,7 +177,9 @@ TEST_P(Generator, SendsChangingPeriodicFramesTheKindCanDecode)
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, Generator,
-                         ::testing::Values(GeneratorCase{Kind::Vekta, false}, GeneratorCase{Kind::Trilox, true}));
+                         ::testing::Values(GeneratorCase{"VEKTA", Kind::Vekta, false},
+                                           GeneratorCase{"TRILOX", Kind::Trilox, true}),
+                         testing_support::CaseName());
 
 TEST(Throttle, PacedOutputStillCarriesEveryFrame)
 {

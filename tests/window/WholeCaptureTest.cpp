@@ -6,8 +6,10 @@
 #include <QPushButton>
 
 #include <fstream>
+#include <ostream>
 #include <set>
 
+#include "CaseNames.h"
 #include "DropDownComboBox.h"
 #include "FormFixture.h"
 #include "Simulator.h"
@@ -24,6 +26,11 @@ struct KindCase {
     int hardware;
     const char *name;
 };
+
+void PrintTo(const KindCase &c, std::ostream *out)
+{
+    *out << c.name << " (index " << c.hardware << ")";
+}
 
 class WholeCaptureTest : public FormTest, public testing::WithParamInterface<KindCase> {
 protected:
@@ -59,7 +66,7 @@ protected:
         std::set<std::string> ids;
         const uint16_t count = CaptureControl.frameCount.load(std::memory_order_acquire);
         for (uint16_t row = 0; row < count; ++row)
-            ids.insert(CellText(CaptureControl.frames[row], StatusColumn::kId, false));
+            ids.emplace(CellText(CaptureControl.frames[row], StatusColumn::kId, false).View());
         return ids;
     }
 
@@ -129,6 +136,6 @@ TEST_P(WholeCaptureTest, ClosingDuringARunEndsItAndTheThread)
 
 INSTANTIATE_TEST_SUITE_P(Adapters, WholeCaptureTest,
     testing::Values(KindCase{vektasim::Kind::Vekta, 0, "VEKTA"}, KindCase{vektasim::Kind::Trilox, 1, "TRILOX"}),
-    [](const testing::TestParamInfo<KindCase> &info) { return std::string(info.param.name); });
+    testing_support::CaseName());
 
 }  // namespace

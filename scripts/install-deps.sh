@@ -13,7 +13,7 @@ if [ ${#packages[@]} -eq 0 ]; then
     qt6-base-dev fonts-liberation
     xvfb xauth
     dpkg-dev file lintian
-    xdotool evilwm
+    xdotool evilwm xfonts-base
   )
 fi
 

@@ -12,6 +12,7 @@ if [ ${#packages[@]} -eq 0 ]; then
     clang libclang-rt-14-dev
     qt6-base-dev fonts-liberation
     xvfb xauth
+    python3-can can-utils
     dpkg-dev file lintian
     xdotool evilwm xfonts-base
   )

@@ -2,7 +2,7 @@
 # it (scripts/package.sh). A program joins the package by its name in
 # VEKTA_PROGRAMS and a manual page packaging/NAME.1.
 
-set(VEKTA_PROGRAMS vektamon vektasim)
+set(VEKTA_PROGRAMS vektamon vektasim vektalog)
 set(VEKTA_PACKAGING_DIR ${PROJECT_SOURCE_DIR}/packaging)
 set(VEKTA_PACKAGE_MAINTAINER "vektamon maintainers <maintainers@users.noreply.c-seed-08730169.example>"
     CACHE STRING "Maintainer named in the Debian package")
@@ -61,7 +61,8 @@ bytes, the length, the frame count, changed bytes in red. Every exchange can
 be logged to millisecond-stamped text files.
 
 The package also holds vektasim, a stand-in adapter on a pseudo-terminal for
-trying the monitor without hardware.")
+trying the monitor without hardware, and vektalog, which turns capture logs
+into candump -l lines for other CAN tools.")
 # The paths compiled into the program (its install folder) are the package's.
 set(CPACK_PACKAGING_INSTALL_PREFIX ${CMAKE_INSTALL_PREFIX})
 set(CPACK_STRIP_FILES ON)

@@ -11,7 +11,8 @@
 #      never into the program's folder.
 # Each scenario types the adapter's port, ticks "CAN LOG", presses "Пуск",
 # cuts the log with "В ЛОГ" until received frames are in it, presses "Стоп"
-# and closes the window with the window manager's close key. Needs root (for
+# and closes the window with the window manager's close key; the installed
+# vektalog then reads the logs. Needs root (for
 # apt and to act as nobody); it leaves no package installed that was not.
 # VEKTA_BUILD names the package's build folder (default build-test/package).
 set -euo pipefail
@@ -42,7 +43,7 @@ cleanup() {
 trap cleanup EXIT
 
 apt-get install -y -qq --no-install-recommends -o DPkg::Lock::Timeout=600 "$(realpath "$deb")" >/dev/null
-[ -x /usr/bin/vektamon ] && [ -x /usr/bin/vektasim ]
+[ -x /usr/bin/vektamon ] && [ -x /usr/bin/vektasim ] && [ -x /usr/bin/vektalog ]
 echo "installed with apt"
 
 fail() {
@@ -149,7 +150,8 @@ scenario() {
   [ "$(sed -n 8p "$settings" | tr -d '\r')" = "-1" ] || fail "$settings does not hold CAN LOG ticked"
   grep -q "Continue $home/adapter Baud=" "$files"/*.log || fail "no log cut in $files"
   [ "$files" = "$folder" ] || [ "$(ls "$folder")" = "$before" ] || fail "files were written beside $program"
-  echo "vektamon.set and $(ls "$files"/*.log | wc -l) log(s) in $files"
+  vektalog candump "$files"/*.log | grep -q "^([0-9]*\.[0-9]*) can0 " || fail "vektalog read no frames from the logs"
+  echo "vektamon.set and $(ls "$files"/*.log | wc -l) log(s) in $files; vektalog reads them"
 }
 
 # fresh_home USER: a new, empty home owned by the user, in $home.

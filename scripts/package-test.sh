@@ -150,7 +150,9 @@ scenario() {
   [ "$(sed -n 8p "$settings" | tr -d '\r')" = "-1" ] || fail "$settings does not hold CAN LOG ticked"
   grep -q "Continue $home/adapter Baud=" "$files"/*.log || fail "no log cut in $files"
   [ "$files" = "$folder" ] || [ "$(ls "$folder")" = "$before" ] || fail "files were written beside $program"
-  vektalog candump "$files"/*.log | grep -q "^([0-9]*\.[0-9]*) can0 " || fail "vektalog read no frames from the logs"
+  vektalog candump "$files"/*.log >"$work/$name.candump" 2>&1 || true
+  grep -q "^([0-9]*\.[0-9]*) can0 " "$work/$name.candump" ||
+    fail "vektalog read no frames from the logs: $(head -c 2000 "$work/$name.candump")"
   echo "vektamon.set and $(ls "$files"/*.log | wc -l) log(s) in $files; vektalog reads them"
 }
 

@@ -120,8 +120,9 @@ scenario() {
   local program_pid=$!
   pids+=($program_pid)
   local window
-  window=$(timeout 60 xdotool search --sync --onlyvisible --name '^VEKTA Sniffer v' | head -n 1) ||
+  window=$(timeout 60 xdotool search --sync --onlyvisible --name '^VEKTA Sniffer v') ||
     fail "no window appeared: $(cat "$work/$name.out")"
+  window=${window%%$'\n'*}
 
   click "$window" "${port_field[@]}"
   xdotool key --clearmodifiers ctrl+a

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is needed, then builds and runs every test three times:
 # under AddressSanitizer+UBSan, under ThreadSanitizer and plainly; then the
-# Windows build's tests under Wine and a short run of each fuzz target.
+# Debian package's tests (scripts/package-test.sh), the Windows build's tests
+# under Wine and a short run of each fuzz target.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -26,6 +27,10 @@ suite() {
 suite build-test/asan -DCMAKE_BUILD_TYPE=Debug -DVEKTA_SANITIZE=address,undefined
 suite build-test/tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVEKTA_SANITIZE=thread
 suite build-test/plain -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+# The package built, checked, installed and its window driven as a user would.
+scripts/package-test.sh | tee build-test/package-test.out
+passed=$((passed + $(sed -n 's/^package: \([0-9]*\) passed, 0 failed$/\1/p' build-test/package-test.out)))
 
 # The Windows build of the capture library under Wine, against the simulator.
 scripts/wine-test.sh

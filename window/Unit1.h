@@ -52,7 +52,7 @@ public:
 
     void FormCreate(const std::string &folder);
     // Saves the settings and ends the capture thread; false when the window
-    // must stay open because the save failed.
+    // must stay open because the save failed (once: the next close ends it).
     bool FormClose();
     void FormCanResize(QObject *Sender, int &NewWidth, int &NewHeight, bool &Resize);
     void ComboBox1DropDown();
@@ -97,4 +97,6 @@ private:
     bool captureThreadStarted_ = false;
     bool placedFromSettings_ = false;
     bool closing_ = false;
+    bool saveFailed_ = false;
+    bool endingThread_ = false;
 };

@@ -153,6 +153,8 @@ void TForm1::ShowErrors()
 
 void TForm1::ShowButtons()
 {
+    if (endingThread_)
+        return;  // the buttons stay disabled until the window is gone
     const uint16_t flags = CaptureControl.flags.load();
     const bool runRequested = (flags & FlagWord::kRunRequested) != 0;
     Button1->setEnabled(!runRequested);

@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QEventLoop>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QSpinBox>
 #include <QTimer>
 
@@ -15,6 +16,7 @@
 
 #include "DropDownComboBox.h"
 #include "ErrorBox.h"
+#include "FilesFolder.h"
 #include "SettingsFile.h"
 #include "SpinEdit.h"
 #include "StatusGrid.h"
@@ -88,7 +90,7 @@ void TForm1::FormCreate(const std::string &folder)
 {
     setWindowTitle(QString::fromUtf8(kCaptionPrefix) + MyVersion());
     CaptureControl.flags.store(FlagWord::kThreadEnded);
-    StoreText(CaptureControl.logPath, folder);
+    StoreText(CaptureControl.logPath, FitUtf8(folder, kTextFieldSize - 1));
     LoadSettings();
     if (!placedFromSettings_)
         CentreOnScreen();
@@ -225,11 +227,16 @@ void TForm1::SetUpGrid()
     StringGrid1->SetColWidth(StatusColumn::kCount, kCountColWidth);
 }
 
+// After a failed save the next close ends the program unsaved: a full disk or
+// a read-only home must never keep it open.
 bool TForm1::FormClose()
 {
-    if (auto failure = WriteSettingsFile(SettingsPath(), SettingsValues())) {
-        ShowError(FromUtf8(*failure));
-        return false;
+    if (!saveFailed_) {
+        if (auto failure = WriteSettingsFile(SettingsPath(), SettingsValues())) {
+            ShowError(FromUtf8(*failure));
+            saveFailed_ = true;
+            return false;
+        }
     }
     EndCaptureThread();
     return true;
@@ -253,6 +260,10 @@ void TForm1::EndCaptureThread()
 {
     if (!captureThreadStarted_)
         return;
+    // A Start now would keep the thread from ending.
+    endingThread_ = true;
+    for (QPushButton *button : {Button1, Button2, Button3})
+        button->setEnabled(false);
     auto &flags = CaptureControl.flags;
     ProcessMessagesUntil([&flags] { return flags.load() != FlagWord::kThreadEnded; });
     flags.store(FlagWord::kEnd);

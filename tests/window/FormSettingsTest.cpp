@@ -271,16 +271,27 @@ TEST_F(FormSettingsTest, ClosingAtOnceStillEndsTheThread)
     EXPECT_TRUE(CloseForm());
 }
 
-TEST_F(FormSettingsTest, AFailedSaveKeepsTheWindowOpenAndTheThreadRunning)
+TEST_F(FormSettingsTest, AFailedSaveKeepsTheWindowOpenOnceThenTheNextCloseEndsItUnsaved)
 {
     TForm1 &form = CreateForm();
-    std::filesystem::create_directories(SettingsPath() + ".new");
+    std::filesystem::create_directories(SettingsPath() + ".new");  // the save cannot write
     EXPECT_FALSE(form.close());
     EXPECT_EQ(errors_, QStringList{"Invalid filename."});
     EXPECT_EQ(CaptureControl.flags.load(), FlagWord::kAlive);
-    std::filesystem::remove(SettingsPath() + ".new");
-    EXPECT_TRUE(CloseForm());  // closing again repeats the whole save
-    EXPECT_EQ(SettingsLines().size(), 22u);
+    EXPECT_TRUE(CloseForm());
+    EXPECT_EQ(errors_.size(), 1) << "the second close saved again";
+    EXPECT_FALSE(std::filesystem::exists(SettingsPath()));
+}
+
+TEST_F(FormSettingsTest, TheFolderIsCutAt255BytesOnACharacterBoundary)
+{
+    // 254 bytes, then a two-byte letter that would straddle the limit.
+    std::string folder = folder_.string() + "/";
+    folder += std::string(254 - folder.size(), 'a');
+    form_ = std::make_unique<TForm1>(folder + "ж/");
+    EXPECT_EQ(LoadText(CaptureControl.logPath), folder);
+    ASSERT_TRUE(CloseForm());
+    EXPECT_TRUE(std::filesystem::exists(folder + "vektamon.set"));
 }
 
 }  // namespace

@@ -4,6 +4,8 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QSpinBox>
+#include <QTimer>
 
 #include <fstream>
 #include <ostream>
@@ -51,12 +53,13 @@ protected:
     }
 
     // Creates the window, chooses the simulated port and presses Start.
-    TForm1 &StartCapture()
+    TForm1 &StartCapture(int rto = 1000)
     {
         TForm1 &form = CreateForm();
         form.ComboBox1->setEditText(QString::fromStdString(simulator_->PortPath()));
         form.ComboBox2->setCurrentIndex(GetParam().hardware);
         form.CheckBox2->setChecked(true);
+        form.SpinEdit3->setValue(rto);
         form.Button1->click();
         return form;
     }
@@ -132,6 +135,29 @@ TEST_P(WholeCaptureTest, ClosingDuringARunEndsItAndTheThread)
     EXPECT_EQ(CaptureControl.state.load(), CaptureState::kIdle);
     EXPECT_TRUE(SomeLogHolds("RxD(CAN): "));
     EXPECT_EQ(SettingsLines().size(), 22u);
+}
+
+TEST_P(WholeCaptureTest, WhileACloseWaitsForTheThreadNoButtonCanBePressed)
+{
+    TForm1 &form = StartCapture(3000);
+    ASSERT_TRUE(WaitUntil([&form] { return form.StringGrid1->RowCount() >= 4; }));
+    // A silent adapter holds each read for the whole RTO, and so the close.
+    simulator_->SetFault(vektasim::Fault::Silence);
+    int ticksWhileWaiting = 0;
+    QObject::connect(form.Timer1, &QTimer::timeout, &form, [&form, &ticksWhileWaiting] {
+        if (CaptureControl.flags.load() != FlagWord::kEnd)
+            return;
+        ++ticksWhileWaiting;
+        for (QPushButton *button : {form.Button1, form.Button2, form.Button3})
+            EXPECT_FALSE(button->isEnabled()) << button->text().toStdString();
+        form.Button1->click();
+        uint16_t started = FlagWord::kStart;
+        if (CaptureControl.flags.compare_exchange_strong(started, FlagWord::kEnd))
+            ADD_FAILURE() << "Start was taken while the close waited";  // undone, so the close can end
+    });
+    ASSERT_TRUE(CloseForm());
+    EXPECT_GT(ticksWhileWaiting, 0) << "the close did not wait";
+    EXPECT_TRUE(errors_.isEmpty()) << errors_.join('\n').toStdString();
 }
 
 INSTANTIATE_TEST_SUITE_P(Adapters, WholeCaptureTest,

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <optional>
+#include <ostream>
 
 #include <pwd.h>
 #include <sys/stat.h>
@@ -25,6 +26,11 @@ struct ChoiceCase {
     bool beside;
     const char *name;
 };
+
+void PrintTo(const ChoiceCase &c, std::ostream *out)
+{
+    *out << c.name << ": files " << (c.beside ? "beside the program" : "in the user's folder");
+}
 
 class ChooseFilesFolderTest : public testing::TestWithParam<ChoiceCase> {
 protected:
@@ -86,6 +92,11 @@ struct UserFolderCase {
     const char *name;
 };
 
+void PrintTo(const UserFolderCase &c, std::ostream *out)
+{
+    *out << c.name << ": XDG_DATA_HOME=" << c.dataHome.value_or("(unset)") << " HOME=" << c.home.value_or("(unset)");
+}
+
 class UserFilesFolderTest : public testing::TestWithParam<UserFolderCase> {
 protected:
     void SetUp() override
@@ -143,6 +154,11 @@ struct FitCase {
     std::string fitted;
     const char *name;
 };
+
+void PrintTo(const FitCase &c, std::ostream *out)
+{
+    *out << c.name << ": " << c.text.size() << " bytes into " << c.maxBytes << " give " << c.fitted.size();
+}
 
 class FitUtf8Test : public testing::TestWithParam<FitCase> {};
 

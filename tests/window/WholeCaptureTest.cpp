@@ -4,7 +4,6 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
-#include <QSpinBox>
 #include <QTimer>
 
 #include <fstream>
@@ -15,6 +14,7 @@
 #include "DropDownComboBox.h"
 #include "FormFixture.h"
 #include "Simulator.h"
+#include "SpinEdit.h"
 #include "StatusGrid.h"
 #include "StringGrid.h"
 #include "Unit2.h"

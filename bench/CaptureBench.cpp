@@ -14,8 +14,10 @@
 #include <memory>
 #include <set>
 #include <sstream>
-#include <utility>
 #include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
 #include <thread>
 
 #include "Figures.h"
@@ -29,6 +31,7 @@ namespace {
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
+using testing_support::PeakResidentBytes;
 using testing_support::ResidentBytes;
 using testing_support::TabledFrames;
 
@@ -172,6 +175,7 @@ public:
             total += entry.file_size();
         return total;
     }
+    const testing_support::TempDir &dir() const { return dir_; }
 
     vektasim::Simulator &sim() { return sim_; }
     pid_t captureTid() const { return captureTid_; }
@@ -269,6 +273,54 @@ void PrintLogMemory()
                 static_cast<unsigned long long>(kLines), text / 1e6, grown / 1e6, double(grown) / double(text));
 }
 
+// Clears the peak resident size, so that a figure sees its own peak alone.
+bool ResetPeakResident()
+{
+    std::ofstream clear("/proc/self/clear_refs");
+    clear << "5";
+    clear.flush();
+    return static_cast<bool>(clear);
+}
+
+// The RxD(CAN) lines of every log file in a folder.
+uint64_t CanLinesLogged(const testing_support::TempDir &dir)
+{
+    constexpr std::string_view kCanLine = ": RxD(CAN): ";
+    uint64_t lines = 0;
+    std::vector<char> chunk(1 << 20);
+    for (const auto &file : dir.LogFiles()) {
+        std::ifstream in(file, std::ios::binary);
+        std::string carry;
+        while (in.read(chunk.data(), static_cast<std::streamsize>(chunk.size())) || in.gcount() > 0) {
+            std::string text = carry + std::string(chunk.data(), static_cast<size_t>(in.gcount()));
+            for (size_t at = text.find(kCanLine); at != std::string::npos; at = text.find(kCanLine, at + 1))
+                ++lines;
+            carry = text.substr(text.size() - std::min(text.size(), kCanLine.size() - 1));
+        }
+    }
+    return lines;
+}
+
+void PrintLongCapture()
+{
+    constexpr uint64_t kFrames = 20000000;
+    Rig rig(Flood(500, kFrames));
+    const bool peakReset = ResetPeakResident();
+    rig.Start(true);
+    WaitFor([&] { return rig.sim().Streaming(); });
+    const auto start = Clock::now();
+    const uint64_t tabled = rig.WaitForTabled(kFrames);
+    const auto elapsed = Clock::now() - start;
+    rig.Stop();
+    const long peak = PeakResidentBytes();
+    std::printf("7. long capture, %llu frames, CAN LOG on: peak resident %.1f MB%s, %llu lines logged of %llu sent, "
+                "%zu files, %.1f MB of log, %.0f frames/s\n",
+                static_cast<unsigned long long>(kFrames), peak / 1e6, peakReset ? "" : " (since process start)",
+                static_cast<unsigned long long>(CanLinesLogged(rig.dir())),
+                static_cast<unsigned long long>(rig.sim().FramesSent()), rig.dir().LogFiles().size(),
+                rig.LogFileBytes() / 1e6, tabled / Seconds(elapsed));
+}
+
 // Waits with a fine poll for a reaction to measure it to well under a millisecond.
 Clock::duration TimeUntil(const std::function<bool()> &cond)
 {
@@ -317,7 +369,7 @@ int main(int argc, char **argv)
         void (*run)();
     } figures[] = {{"throughput", PrintThroughput},   {"linerate", PrintLineRateCost},
                    {"scaling", PrintTableScaling},    {"logmemory", PrintLogMemory},
-                   {"reaction", PrintReaction}};
+                   {"reaction", PrintReaction},       {"longcapture", PrintLongCapture}};
     for (const auto &figure : figures)
         if (only.empty() || only == figure.name) {
             figure.run();

@@ -1,8 +1,15 @@
 #include "Simulator.h"
 
+#include <fcntl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <mutex>
 #include <thread>
+#include <utility>
 
 #include "PseudoTerminal.h"
 #include "Server.h"
@@ -18,6 +25,9 @@ struct Simulator::Impl {
     bool Plug(std::string &error);
     void Unplug();
     void Serve();
+    bool Hold(std::string &error);
+    bool Release(std::string &error);
+    std::string SlaveFailure() const;
 
     const Options options;
     SharedState shared;
@@ -29,7 +39,45 @@ struct Simulator::Impl {
     std::string slavePath;
     std::thread thread;
     std::atomic<bool> stop{false};
+    int heldSlave = -1;  // the client's side, open while its output is held
 };
+
+// Suspends the slave's output as flow control would; the slave stays open
+// meanwhile, so the suspension outlives the client's own closes and reopens.
+bool Simulator::Impl::Hold(std::string &error)
+{
+    if (heldSlave >= 0)
+        return true;
+    const int fd = ::open(pty.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd >= 0 && ::tcflow(fd, TCOOFF) == 0) {
+        heldSlave = fd;
+        return true;
+    }
+    error = SlaveFailure();
+    if (fd >= 0 && ::close(fd) != 0)
+        error += "; " + SlaveFailure();
+    return false;
+}
+
+bool Simulator::Impl::Release(std::string &error)
+{
+    if (heldSlave < 0)
+        return true;
+    const int fd = std::exchange(heldSlave, -1);
+    bool done = ::tcflow(fd, TCOON) == 0;
+    if (!done)
+        error = SlaveFailure();
+    if (::close(fd) != 0) {
+        error = SlaveFailure();
+        done = false;
+    }
+    return done;
+}
+
+std::string Simulator::Impl::SlaveFailure() const
+{
+    return pty.SlavePath() + ": " + std::strerror(errno);
+}
 
 bool Simulator::Impl::Plug(std::string &error)
 {
@@ -46,6 +94,8 @@ bool Simulator::Impl::Plug(std::string &error)
 
 void Simulator::Impl::Unplug()
 {
+    std::string ignored;  // a hung-up line holds nothing back anyway
+    Release(ignored);
     if (thread.joinable()) {
         stop.store(true);
         wake.Signal();
@@ -117,6 +167,11 @@ void Simulator::SetFault(Fault fault)
 {
     impl_->shared.SetFault(fault);
     impl_->wake.Signal();
+}
+
+bool Simulator::HoldOutput(bool held, std::string &error)
+{
+    return held ? impl_->Hold(error) : impl_->Release(error);
 }
 
 void Simulator::SetIgnoredCommands(const std::vector<uint8_t> &codes)

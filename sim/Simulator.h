@@ -84,6 +84,11 @@ public:
     bool Replug(std::string &error);
 
     void SetFault(Fault fault);
+    // With held true the line takes nothing the client writes, as a stalled
+    // driver would: the client's writes run into their time-out. Opens the
+    // client's side, so the client must not have made it exclusive yet unless
+    // this runs as root. Answers false with a message when it cannot.
+    bool HoldOutput(bool held, std::string &error);
     // Commands with these codes get no answer at all (replaces the former set).
     void SetIgnoredCommands(const std::vector<uint8_t> &codes);
 

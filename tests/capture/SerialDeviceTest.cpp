@@ -3,9 +3,10 @@
 #include <cerrno>
 #include <string>
 
+#include "CaseName.h"
 #include "ErrorText.h"
-#include "SerialDevice.h"
 #include "Pty.h"
+#include "SerialDevice.h"
 #include "TestSupport.h"
 
 namespace {
@@ -44,7 +45,7 @@ TEST_P(RateReadBack, NonStandardRatesAreSetExactly)
     EXPECT_EQ(back.StopBits, 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Rates, RateReadBack, ::testing::Values(833333u, 2000000u, 115200u));
+INSTANTIATE_TEST_SUITE_P(Rates, RateReadBack, ::testing::Values(833333u, 2000000u, 115200u), testing_support::CaseName<uint32_t>);
 
 TEST(SerialDevice, MissingPortGivesFileNotFound)
 {

@@ -18,18 +18,31 @@ std::string ReadFile(const fs::path &path)
     return text.str();
 }
 
-std::vector<std::string> LogMessages(const std::string &fileText)
+std::vector<LogLine> LogLines(const std::string &fileText)
 {
-    std::vector<std::string> messages;
+    constexpr size_t kStampDigits = 10;
+    constexpr size_t kMessageStart = kStampDigits + 2;  // after the stamp and ": "
+    std::vector<LogLine> lines;
     size_t pos = 0;
     while (pos < fileText.size()) {
         const size_t end = fileText.find("\r\n", pos);
         const std::string line = fileText.substr(pos, end - pos);
-        messages.push_back(line.size() >= 12 ? line.substr(12) : line);
+        if (line.size() >= kMessageStart)
+            lines.push_back({static_cast<uint32_t>(std::stoul(line.substr(0, kStampDigits))), line.substr(kMessageStart)});
+        else
+            lines.push_back({0, line});
         if (end == std::string::npos)
             break;
         pos = end + 2;
     }
+    return lines;
+}
+
+std::vector<std::string> LogMessages(const std::string &fileText)
+{
+    std::vector<std::string> messages;
+    for (LogLine &line : LogLines(fileText))
+        messages.push_back(std::move(line.message));
     return messages;
 }
 

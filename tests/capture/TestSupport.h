@@ -2,6 +2,9 @@
 // thread started the way the window starts it.
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -14,7 +17,13 @@
 namespace testing_support {
 
 std::string ReadFile(const std::filesystem::path &path);
-// The lines of a log file (split at CR LF) without their stamps.
+// The lines of a log file (split at CR LF), each its stamp and its message.
+struct LogLine {
+    uint32_t stampMs = 0;
+    std::string message;
+};
+std::vector<LogLine> LogLines(const std::string &fileText);
+// The lines of a log file without their stamps.
 std::vector<std::string> LogMessages(const std::string &fileText);
 // All log files of a folder concatenated in name order, as messages.
 std::vector<std::string> AllLogMessages(const TempDir &dir);
@@ -24,6 +33,14 @@ size_t CountOf(const std::vector<std::string> &lines, const std::string &line);
 
 // Resets a record and fills it with the window's defaults for a capture.
 void PrepareControl(TCaptureControl &control, const TempDir &dir, const std::string &port);
+
+// A test with a log folder of its own, CaptureControl prepared for a port.
+class LoggedRun : public ::testing::Test {
+protected:
+    void Prepare(const std::string &port) { PrepareControl(CaptureControl, dir, port); }
+
+    TempDir dir;
+};
 
 // A capture thread on CaptureControl, ended through the handshake at scope exit.
 class CaptureThread {

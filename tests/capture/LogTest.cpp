@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <filesystem>
+#include <iomanip>
 
 #include "CaseName.h"
 #include "Clock.h"
@@ -22,7 +23,7 @@ struct HexCase {
     {
         *os << "bytes";
         for (const uint8_t b : c.bytes)
-            *os << ' ' << std::hex << std::uppercase << int{b} << std::dec;
+            *os << ' ' << std::hex << std::uppercase << std::setw(2) << std::setfill('0') << int{b} << std::dec;
         *os << " from " << c.first << " to " << c.last;
     }
 };

@@ -112,7 +112,8 @@ TEST_F(DiskFull, LinesAreKeptThenCountedAndTheLossIsReportedOnceSpaceIsBack)
     thread.Start();
 
     // Reception and the table go on while the log cannot be written.
-    ASSERT_TRUE(WaitFor([] { return TabledFrames() == kFloodFrames; }, kFloodDeadline));
+    ASSERT_TRUE(WaitFor([] { return TabledFrames() == kFloodFrames; }, kFloodDeadline))
+        << TabledFrames() << " frames tabled since the last initialisation, " << sim->FramesSent() << " sent";
     EXPECT_EQ(CaptureControl.sysError.load(), static_cast<uint32_t>(ENOSPC));
     const uint64_t lost = CaptureControl.logLinesLost;
     EXPECT_GT(lost, 0u);

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 
-#include "CaseName.h"
+#include "CaseNames.h"
 #include "SimSupport.h"
 #include "TestSupport.h"
 #include "Unit2.h"
@@ -53,7 +53,7 @@ TEST_P(UnansweredCommand, EndsTheAttemptWithTxDErrorAndRetries)
 INSTANTIATE_TEST_SUITE_P(Commands, UnansweredCommand,
                          ::testing::Values(CommandCase{"filters_0x53", vektasim::Kind::Vekta, 0x53},
                                            CommandCase{"listen_0x52", vektasim::Kind::Vekta, 0x52}),
-                         CaseName<CommandCase>);
+                         CaseName());
 
 class PassedOverCommand : public LoggedRun, public ::testing::WithParamInterface<CommandCase> {};
 
@@ -84,7 +84,7 @@ INSTANTIATE_TEST_SUITE_P(Commands, PassedOverCommand,
                                            CommandCase{"reset_0x5F", vektasim::Kind::Vekta, 0x5F},
                                            CommandCase{"mode_0x57", vektasim::Kind::Vekta, 0x57},
                                            CommandCase{"trilox_setup_0x59", vektasim::Kind::Trilox, 0x59}),
-                         CaseName<CommandCase>);
+                         CaseName());
 
 class Attempts : public LoggedRun {};
 
@@ -158,6 +158,6 @@ TEST_P(RunEnd, KeepsTheErrorsOfItsLastAttempt)
 INSTANTIATE_TEST_SUITE_P(Errors, RunEnd,
                          ::testing::Values(EndCase{"missing_port", true, ENOENT, ErrorKind::kNone},
                                            EndCase{"unanswered_filters", false, 0, ErrorKind::kTxD}),
-                         CaseName<EndCase>);
+                         CaseName());
 
 }  // namespace

@@ -8,7 +8,7 @@
 #include <set>
 #include <thread>
 
-#include "CaseName.h"
+#include "CaseNames.h"
 #include "ExpectedTable.h"
 #include "ExpectedWire.h"
 #include "SimSupport.h"
@@ -132,7 +132,7 @@ INSTANTIATE_TEST_SUITE_P(
                                15624,
                                {{0x5F, 0x00}, {0x52, 0x00}, kFilters, {0x52, 0x00}, {0x57, 0x01, 0x03}},
                                {kLine, kLine, kLine, kLine, kLine}}),
-    CaseName<InitCase>);
+    CaseName());
 
 TEST_F(CaptureRun, StopDuringTheFirstCommandsSendsNoFilters)
 {
@@ -235,7 +235,7 @@ TEST_P(FullCapture, TableAndLogHoldEveryFrameOnce)
 }
 
 INSTANTIATE_TEST_SUITE_P(Adapters, FullCapture, ::testing::Values(vektasim::Kind::Vekta, vektasim::Kind::Trilox),
-                         CaseName<vektasim::Kind>);
+                         PrintedName());
 
 TEST_F(CaptureRun, CutWritesAFileAndTheNextStretchOpensWithContinueLines)
 {
@@ -274,7 +274,7 @@ TEST_P(SilentBusStop, EndsTheRunWithinTheReceiveWait)
 }
 
 // 0 and a "negative" RTO are waited for as 1 ms and 10 s at most.
-INSTANTIATE_TEST_SUITE_P(Waits, SilentBusStop, ::testing::Values(1000u, 0u), CaseName<uint32_t>);
+INSTANTIATE_TEST_SUITE_P(Waits, SilentBusStop, ::testing::Values(1000u, 0u), PrintedName());
 
 TEST_F(CaptureRun, EndHandshakeFromIdleAndFromARun)
 {

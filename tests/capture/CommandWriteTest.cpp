@@ -4,7 +4,7 @@
 
 #include <cerrno>
 
-#include "CaseName.h"
+#include "CaseNames.h"
 #include "SimSupport.h"
 #include "TestSupport.h"
 #include "Unit2.h"
@@ -62,6 +62,6 @@ INSTANTIATE_TEST_SUITE_P(
                   [](vektasim::Simulator &) {}, kEarlierSysError, ErrorKind::kTxD},
         WriteCase{"failed_write_after_a_hang_up", [](vektasim::Simulator &, std::string &) { return true; },
                   [](vektasim::Simulator &sim) { sim.Unplug(); }, EIO, kEarlierErrorKind}),
-    CaseName<WriteCase>);
+    CaseName());
 
 }  // namespace

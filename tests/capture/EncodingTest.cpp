@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "AdapterEncoding.h"
-#include "CaseName.h"
+#include "CaseNames.h"
 
 namespace {
 
@@ -48,7 +48,7 @@ INSTANTIATE_TEST_SUITE_P(
                       SpeedCase{250000, 62, 12, {0x43, 0xFA, 0x07}, "60%", "10%"},
                       SpeedCase{250000, 68, 13, {0x83, 0xFC, 0x05}, "70%", "15%"},
                       SpeedCase{125000, 82, 18, {0xC7, 0xFE, 0x03}, "80%", "20%"}),
-    testing_support::CaseName<SpeedCase>);
+    testing_support::PrintedName());
 
 TEST(SpeedEncodingRange, RefusesRatesOutsideTheAdapterRange)
 {
@@ -89,7 +89,7 @@ INSTANTIATE_TEST_SUITE_P(
                       IdCase{0x98DAF110, true, IdField::Address, {0xC6, 0x5A, 0xF1, 0x10}},
                       IdCase{0x18DAF110, true, IdField::Mask, {0xC6, 0x1A, 0xF1, 0x10}},
                       IdCase{0xFFFFFFFF, true, IdField::Mask, {0xFF, 0x1F, 0xFF, 0xFF}}),
-    testing_support::CaseName<IdCase>);
+    testing_support::PrintedName());
 
 TEST(IdentifierDecoding, ReversesTheEncodingForEveryWidth)
 {

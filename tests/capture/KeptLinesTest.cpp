@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <filesystem>
 
-#include "CaseName.h"
+#include "CaseNames.h"
 #include "FailingAllocation.h"
 #include "Figures.h"
 #include "SimSupport.h"
@@ -116,6 +116,6 @@ INSTANTIATE_TEST_SUITE_P(
                       KeptCase{"failed_write_then_thread_end", BreakOff::FailedWrite, Writer::ThreadEnd},
                       KeptCase{"exception_then_next_run", BreakOff::Exception, Writer::NextRun},
                       KeptCase{"exception_then_thread_end", BreakOff::Exception, Writer::ThreadEnd}),
-    CaseName<KeptCase>);
+    CaseName());
 
 }  // namespace

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "CaseName.h"
+#include "CaseNames.h"
 #include "Pty.h"
 #include "TestSupport.h"
 #include "Unit2.h"
@@ -155,6 +155,6 @@ INSTANTIATE_TEST_SUITE_P(
         FrameCase{"silence", 0, 0, "", true, 0, {}, nullptr},
         FrameCase{"count_missing", 0, 0, "\x70", false, 0, {}, nullptr},
         FrameCase{"payload_cut_short", 0, 0, std::string("\x70\x0C\xFD\x00", 4), false, 0, {}, nullptr}),
-    CaseName<FrameCase>);
+    PrintedName());
 
 }  // namespace

@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <iomanip>
 
-#include "CaseName.h"
+#include "CaseNames.h"
 #include "Clock.h"
 #include "LogText.h"
 #include "TestSupport.h"
@@ -41,7 +41,7 @@ INSTANTIATE_TEST_SUITE_P(Dumps, HexDumpCases,
                                            HexCase{{0xFF}, 1, 1, "FF "},
                                            HexCase{{0xAB, 0xCD}, 2, 2, "CD "},
                                            HexCase{{0x00}, 1, 0, "No Data"}),
-                         CaseName<HexCase>);
+                         PrintedName());
 
 TEST(LogText, StampsAreTenDigitsAndPeriodsHaveFourDecimals)
 {

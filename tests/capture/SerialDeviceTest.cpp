@@ -3,7 +3,7 @@
 #include <cerrno>
 #include <string>
 
-#include "CaseName.h"
+#include "CaseNames.h"
 #include "ErrorText.h"
 #include "Pty.h"
 #include "SerialDevice.h"
@@ -45,7 +45,7 @@ TEST_P(RateReadBack, NonStandardRatesAreSetExactly)
     EXPECT_EQ(back.StopBits, 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Rates, RateReadBack, ::testing::Values(833333u, 2000000u, 115200u), testing_support::CaseName<uint32_t>);
+INSTANTIATE_TEST_SUITE_P(Rates, RateReadBack, ::testing::Values(833333u, 2000000u, 115200u), testing_support::PrintedName());
 
 TEST(SerialDevice, MissingPortGivesFileNotFound)
 {

@@ -4,17 +4,10 @@
 
 #include <cstdint>
 #include <memory>
-#include <ostream>
 #include <vector>
 
+#include "KindPrinting.h"
 #include "Simulator.h"
-
-namespace vektasim {
-inline void PrintTo(Kind kind, std::ostream *os)
-{
-    *os << (kind == Kind::Trilox ? "trilox" : "vekta");
-}
-}  // namespace vektasim
 
 namespace testing_support {
 

@@ -2,7 +2,7 @@
 
 #include <cerrno>
 
-#include "CaseName.h"
+#include "CaseNames.h"
 #include "Cp1251.h"
 #include "ErrorText.h"
 #include "SerialDevice.h"
@@ -60,7 +60,7 @@ INSTANTIATE_TEST_SUITE_P(Linux, PortNames,
                                            PathCase{"COMX", "/dev/COMX"}, PathCase{"COM", "/dev/COM"},
                                            PathCase{"ttyUSB0", "/dev/ttyUSB0"},
                                            PathCase{"/tmp/vekta/port", "/tmp/vekta/port"}),
-                         testing_support::CaseName<PathCase>);
+                         testing_support::PrintedName());
 
 TEST(SharedText, IsCutTo255BytesAndTerminated)
 {

@@ -149,8 +149,3 @@ bool SlaveEnd::WaitForHangup()
 }
 
 }  // namespace simtest
-
-void vektasim::PrintTo(Kind kind, std::ostream *out)
-{
-    *out << (kind == Kind::Trilox ? "TRILOX" : "VEKTA");
-}

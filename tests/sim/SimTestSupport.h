@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "KindPrinting.h"
 #include "Simulator.h"
 #include "TempDir.h"
 #include "Waiting.h"
@@ -59,8 +60,3 @@ private:
 };
 
 }  // namespace simtest
-
-namespace vektasim {
-// Test printouts name the adapter kind.
-void PrintTo(Kind kind, std::ostream *out);
-}  // namespace vektasim

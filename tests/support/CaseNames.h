@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <string>
 
 namespace testing_support {
@@ -14,6 +15,25 @@ struct CaseName {
     std::string operator()(const testing::TestParamInfo<Case> &info) const
     {
         return std::string(info.param.name);
+    }
+};
+
+// Names each case after what its PrintTo shows, cut down to letters, digits
+// and '_', for cases that carry no name of their own.
+struct PrintedName {
+    template <class Case>
+    std::string operator()(const testing::TestParamInfo<Case> &info) const
+    {
+        std::string name;
+        for (const char c : testing::PrintToString(info.param)) {
+            if (std::isalnum(static_cast<unsigned char>(c)))
+                name.push_back(c);
+            else if (!name.empty() && name.back() != '_')
+                name.push_back('_');
+        }
+        while (!name.empty() && name.back() == '_')
+            name.pop_back();
+        return name;
     }
 };
 

@@ -1,6 +1,7 @@
 // The program's entry: the operator's window and, behind it, the capture thread.
 #include <QApplication>
 
+#include "FilesFolder.h"
 #include "Unit1.h"
 #include "Version.h"
 
@@ -8,7 +9,7 @@ int main(int argc, char *argv[])
 {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QString::fromUtf8(kApplicationTitle));
-    TForm1 Form1(QApplication::applicationDirPath().toStdString() + '/');
+    TForm1 Form1(FilesFolder(QApplication::applicationDirPath().toStdString()));
     Form1.show();
     return QApplication::exec();
 }

@@ -44,11 +44,13 @@ void TC1::Execute()
         SleepFor(kIdlePoll);
     }
 
+    // One more try, so that no captured line is lost; before the thread's own
+    // end lines, which never reach a file.
+    if (logUnsaved_)
+        SaveLog();
     actual = SetTimerResolution(0, false);
     SleepFor(kTimerSettle);
     AddLogLine("Restore Windows System Timer: Result: " + FormatPeriod(actual) + "ms ");
-    if (logUnsaved_)
-        SaveLog();  // one more try, so that no captured line is lost
     logBuffer = LogBuffer();
     Control->flags.store(FlagWord::kThreadEnded);  // the last touch of the shared record
 }
@@ -66,12 +68,19 @@ void TC1::GuardedRun()
 }
 
 // A run that broke off still leaves the port closed and its requests served,
-// and the thread goes on to idle; the window shows why.
+// and the thread goes on to idle; the window shows why. Its lines wait for
+// the next write, as after a failed one.
 void TC1::EndBrokenRun(uint32_t code)
 {
     port.Close();
     Control->sysError = code;
     Control->state = CaptureState::kIdle;
+    logUnsaved_ = true;
+    try {
+        AddLogLine(SystemErrorText(code));
+    } catch (...) {
+        // Out of memory even for the reason: the lines kept so far still stand.
+    }
     Control->flags.fetch_and(FlagWord::kAlive);
 }
 
@@ -99,6 +108,8 @@ void TC1::RunAttempts()
         ClosePort();
         if (!RunRequested())
             return;
+        if (LogWriteDue())
+            SaveLog();
         SleepFor(kRetryPause);
     }
 }

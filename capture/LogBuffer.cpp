@@ -32,6 +32,18 @@ void LogBuffer::Add(std::string_view stamp, std::string_view message)
     }
     ++lineCount_;
     textBytes_ += size;
+    lastLineBytes_ = size;
+}
+
+void LogBuffer::DropLast()
+{
+    if (lastLineBytes_ == 0)
+        return;
+    // A line never spans two blocks, so it ends the last one.
+    blocks_.back().used -= lastLineBytes_;
+    textBytes_ -= lastLineBytes_;
+    --lineCount_;
+    lastLineBytes_ = 0;
 }
 
 void LogBuffer::Clear()
@@ -43,6 +55,7 @@ void LogBuffer::Clear()
     }
     lineCount_ = 0;
     textBytes_ = 0;
+    lastLineBytes_ = 0;
 }
 
 size_t LogBuffer::ReservedBytes() const

@@ -14,6 +14,8 @@ public:
     static constexpr size_t kBlockBytes = 1 << 20;
 
     void Add(std::string_view stamp, std::string_view message);
+    // Takes back the line added last; once, and only right after that Add.
+    void DropLast();
     void Clear();
     bool Empty() const { return lineCount_ == 0; }
     size_t LineCount() const { return lineCount_; }
@@ -41,4 +43,5 @@ private:
     std::vector<Block> blocks_;
     size_t lineCount_ = 0;
     size_t textBytes_ = 0;
+    size_t lastLineBytes_ = 0;
 };

@@ -49,7 +49,7 @@ void TC1::ReceiveCan()
     Control->state = CaptureState::kReceiving;
     uint8_t data[kReceiveAreaBytes];
     do {
-        if (Control->flags.load() & FlagWord::kCutLog)
+        if ((Control->flags.load() & FlagWord::kCutLog) || LogWriteDue())
             SaveLog();
         uint8_t length = 0;
         uint32_t identifier = 0;

@@ -65,10 +65,11 @@ void TC1::ClosePort()
     Control->state = CaptureState::kIdle;
 }
 
+// Both results are passed over: whether the rate took shows in the answers
+// of the commands sent at it, and the rate is stored for the log all the same.
 void TC1::SetPortSpeed(uint32_t speed)
 {
-    if (port.GetState(lineConfig) != 0)
-        return;
+    port.GetState(lineConfig);
     lineConfig.BaudRate = speed;
     port.SetState(lineConfig);
 }

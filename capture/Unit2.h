@@ -13,6 +13,13 @@
 
 constexpr size_t kTextFieldSize = 256;
 
+// The log kept in memory is written as a cut writes it once it holds this much
+// text, so that a capture of any length fits in memory.
+constexpr size_t kLogWriteBytes = size_t{32} << 20;
+// While writes fail the log keeps lines up to this much text; lines past it
+// are counted as lost, and the log says so once writing works again.
+constexpr size_t kLogKeepBytes = size_t{64} << 20;
+
 // Whole-word values of flags that cross between the threads.
 namespace FlagWord {
 constexpr uint16_t kRunRequested = 0x0001;
@@ -71,6 +78,9 @@ struct TCaptureControl {
     // Frames of identifiers that found the table full; they are counted here
     // instead of being written past its end.
     RelaxedAtomic<uint32_t> framesNotTabled;
+    // Log lines turned away because the log could not be written and memory
+    // held all it may; a running total.
+    RelaxedAtomic<uint64_t> logLinesLost;
     // Capture runs that have ended, their log written; raised with release as
     // the run's last step, so a watcher knows a stopped run is really over.
     std::atomic<uint32_t> runsEnded;
@@ -168,9 +178,24 @@ private:
     bool RunRequested() const;
     void EmptyFrameTable();
     void LogCanFrame(uint32_t identifier, const uint8_t *data, uint8_t length);
+    uint32_t ElapsedMs();
+    void KeepLine(uint32_t elapsedMs, std::string_view message);
+    bool LogWriteDue() const;
+    bool NoteLostLines();
+    void KeepUnsaved(const std::string &path, uint32_t code);
+    void SavedAgain();
 
     // Set while the log holds lines that a failed write could not store.
     bool logUnsaved_ = false;
+    // The failed write's code and moment, for the window and for pacing.
+    uint32_t logFailure_ = 0;
+    uint32_t logFailedAt_ = 0;
+    // Lines lost past the hard limit since the log was last written.
+    struct LostLines {
+        uint64_t count = 0;
+        uint32_t firstMs = 0;
+        uint32_t lastMs = 0;
+    } lostLines_;
 };
 
 // The first-byte wait of a reception read for an RTO value.

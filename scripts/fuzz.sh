@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 seconds=${1:-30}
 build=build-test/fuzz
 
-CXX=clang++ cmake -S . -B "$build" -G Ninja -DVEKTA_FUZZ=ON -DVEKTA_WINDOW=OFF -DVEKTA_TESTS=OFF \
+CXX=clang++ cmake -S . -B "$build" -G Ninja -DVEKTA_WERROR=ON -DVEKTA_FUZZ=ON -DVEKTA_WINDOW=OFF -DVEKTA_TESTS=OFF \
   -DVEKTA_SANITIZE=address,undefined -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$build" -j2
 

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs Debian 12 packages that are missing: those named as arguments, or
-# by default what the build, the tests and the window need. Runs as root.
+# by default what the build, the package, the tests and the window need. Runs
+# as any user: only when something is missing does it ask for root (sudo).
 set -euo pipefail
 
 packages=("$@")
@@ -11,6 +12,9 @@ if [ ${#packages[@]} -eq 0 ]; then
     clang libclang-rt-14-dev
     qt6-base-dev fonts-liberation
     xvfb xauth
+    python3-can can-utils
+    dpkg-dev file lintian
+    xdotool evilwm xfonts-base
   )
 fi
 
@@ -20,7 +24,8 @@ for p in "${packages[@]}"; do
 done
 if [ ${#missing[@]} -gt 0 ]; then
   echo "Installing: ${missing[*]}"
-  export DEBIAN_FRONTEND=noninteractive
-  apt-get update -qq
-  apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+  as_root=()
+  [ "$(id -u)" -eq 0 ] || as_root=(sudo)
+  "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -qq
+  "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi

@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
-# Installs what is needed, builds the program and opens its window.
+# Installs what is needed, builds the program and opens its window, as the
+# calling user: only the package installation asks for root (sudo), and only
+# when something is missing.
 # With no adapter on a USB serial port, the stand-in adapter vektasim plays one
 # on a pseudo-terminal, and a first settings file chooses it: press "Пуск" and
 # the table fills. The stand-in stops when the window closes.
@@ -8,21 +10,31 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/simulator.sh
 
-if [ "$(id -u)" -eq 0 ]; then scripts/install-deps.sh; else sudo scripts/install-deps.sh; fi
-
 build=${VEKTA_BUILD:-build-run}
+if [ "$(id -u)" -eq 0 ] && [ -n "${SUDO_USER:-}" ]; then
+  echo "Run scripts/run.sh as yourself, without sudo: it asks for sudo itself when packages are missing." >&2
+  exit 1
+fi
+if [ -e "$build" ] && [ ! -w "$build" ]; then
+  echo "$build is not yours to write (left by a run as root?): remove it, or set VEKTA_BUILD to another folder." >&2
+  exit 1
+fi
+
+scripts/install-deps.sh
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$build" -j2 --target vektamon vektasim
 
-# The program keeps its settings and logs beside itself.
+# A copy in a folder the user can write keeps its settings and logs beside itself.
 settings="$build/vektamon.set"
 port=/tmp/vektasim-adapter
 
-# A first settings file: the stand-in's port, every other value as designed.
+# A first settings file: the stand-in's port, a window tall enough for eight
+# grid rows (274 pixels show one, each further row adds 19), every other value
+# as designed.
 write_first_settings() {
   printf '%s\r\n' "$port" 0 4 2 0 0 0 0 500000 1000 \
     000007E0 000007E8 00000FFF 000007E1 000007E9 000007E2 000007EA 00000FFF \
-    274 409 120 120 >"$settings"
+    $((274 + 7 * 19)) 409 120 120 >"$settings"
 }
 
 shopt -s nullglob

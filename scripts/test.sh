@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Installs what is needed, then builds and runs every test three times:
 # under AddressSanitizer+UBSan, under ThreadSanitizer and plainly; then the
-# Windows build's tests under Wine, the driver bench in a QEMU guest (the
-# capture and the Windows build under Wine, each on the kernel's own USB
-# serial driver) and a short run of each fuzz target.
+# Debian package's tests (scripts/package-test.sh), the Windows build's tests
+# under Wine, the driver bench in a QEMU guest (the capture and the Windows
+# build under Wine, each on the kernel's own USB serial driver) and a short
+# run of each fuzz target.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -19,7 +20,7 @@ suite() {
   local dir=$1
   shift
   echo "=== $dir"
-  cmake -S . -B "$dir" -G Ninja "$@" >/dev/null
+  cmake -S . -B "$dir" -G Ninja -DVEKTA_WERROR=ON "$@" >/dev/null
   cmake --build "$dir" -j2
   ctest --test-dir "$dir" --output-on-failure -j2 | tee "$dir/ctest.out"
   passed=$((passed + $(sed -n 's/.*tests passed, 0 tests failed out of \([0-9]*\).*/\1/p' "$dir/ctest.out")))
@@ -28,6 +29,10 @@ suite() {
 suite build-test/asan -DCMAKE_BUILD_TYPE=Debug -DVEKTA_SANITIZE=address,undefined
 suite build-test/tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVEKTA_SANITIZE=thread
 suite build-test/plain -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+# The package built, checked, installed and its window driven as a user would.
+scripts/package-test.sh | tee build-test/package-test.out
+passed=$((passed + $(sed -n 's/^package: \([0-9]*\) passed, 0 failed$/\1/p' build-test/package-test.out)))
 
 # The Windows build of the capture library under Wine, against the simulator.
 scripts/wine-test.sh

@@ -13,10 +13,10 @@ started=$SECONDS
 scripts/install-deps.sh cmake ninja-build g++ googletest g++-mingw-w64-x86-64-posix wine wine64
 
 echo "=== simulator (native)"
-cmake -S . -B "$out/native" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVEKTA_WINDOW=OFF -DVEKTA_TESTS=OFF >/dev/null
+cmake -S . -B "$out/native" -G Ninja -DVEKTA_WERROR=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVEKTA_WINDOW=OFF -DVEKTA_TESTS=OFF >/dev/null
 cmake --build "$out/native" -j2 --target vektasim
 echo "=== capture library and tests (mingw-w64)"
-cmake -S tests/wine -B "$out/mingw" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$repo/cmake/mingw-w64.cmake" >/dev/null
+cmake -S tests/wine -B "$out/mingw" -G Ninja -DVEKTA_WERROR=ON -DCMAKE_TOOLCHAIN_FILE="$repo/cmake/mingw-w64.cmake" >/dev/null
 cmake --build "$out/mingw" -j2
 
 # A prefix of our own; nothing here draws, so no display is needed.

@@ -146,7 +146,8 @@ std::string Usage()
            "  --help               show this text\n"
            "Without --replay or --flood a built-in generator streams a few periodic identifiers.\n"
            "SIGUSR1 cuts the adapter's power for a moment, as pulling out a bus-powered\n"
-           "converter does: what it had not sent is lost, and it is quiet until initialised.\n";
+           "converter does: what it had not sent is lost, and it is quiet until initialised;\n"
+           "\"power cut\" on the standard output says the line has gone quiet.\n";
 }
 
 }  // namespace vektasim

@@ -28,6 +28,8 @@ constexpr uint32_t kLineBytesPerSecond = kLineRateBitsPerSecond / kBitsPerByte;
 constexpr size_t kThrottleBurstBytes = 1024;
 // Output is built up to this much ahead, then written in big chunks.
 constexpr size_t kChunkBytes = 64 * 1024;
+// Output is built in steps of this much between writes.
+constexpr size_t kFillStepBytes = 4 * 1024;
 // On the real line an adapter holds only a few milliseconds of output, so a
 // fault shows on the wire at once; and a USB serial link hands bytes over in
 // packets rather than one by one.
@@ -133,15 +135,18 @@ void Server::Fill(Clock::time_point now)
 {
     if (!streaming_ || Silenced() || outbox_.Pending() >= PrefillLimit())
         return;
+    // A step at a time, so that the rest of a message already begun on the
+    // line is never held up for long by building the next ones.
+    const size_t limit = std::min(PrefillLimit(), outbox_.Pending() + kFillStepBytes);
     batch_.clear();
-    shared_.TakeQueued(batch_, (PrefillLimit() - outbox_.Pending()) / kSmallestFrameBytes + 1);
+    shared_.TakeQueued(batch_, (limit - outbox_.Pending()) / kSmallestFrameBytes + 1);
     for (size_t i = 0; i < batch_.size(); ++i) {
         if (!AddFrame(batch_[i])) {
             shared_.Requeue({batch_.begin() + static_cast<std::ptrdiff_t>(i) + 1, batch_.end()});
             return;
         }
     }
-    while (traffic_ != nullptr && outbox_.Pending() < PrefillLimit()) {
+    while (traffic_ != nullptr && outbox_.Pending() < limit) {
         const auto due = traffic_->NextDue();
         if (!due || *due > now || !AddFrame(traffic_->Take()))
             return;
@@ -323,6 +328,7 @@ void Server::PowerCut()
     ReceivedMessage unfinished;
     splitter_.TakeUnfinished(unfinished);
     DropUnreadOutput(master_);
+    shared_.PowerCutDone();
 }
 
 }  // namespace vektasim

@@ -29,6 +29,7 @@ public:
     void SetStreaming(bool on) { streaming_.store(on); }
     // Answers true once for each power cut asked for.
     bool TakePowerCut() { return powerCut_.exchange(false); }
+    void PowerCutDone() { powerCutsDone_.fetch_add(1); }
 
     // Caller side.
     std::vector<ReceivedMessage> Received() const;
@@ -41,6 +42,7 @@ public:
     void Queue(const std::vector<CanFrame> &frames);
     void SetFault(Fault fault) { fault_.store(fault); }
     void CutPower() { powerCut_.store(true); }
+    uint64_t PowerCutsDone() const { return powerCutsDone_.load(); }
     void SetIgnored(const std::vector<uint8_t> &codes);
 
 private:
@@ -53,6 +55,7 @@ private:
     std::atomic<Fault> fault_{Fault::None};
     std::atomic<bool> streaming_{false};
     std::atomic<bool> powerCut_{false};
+    std::atomic<uint64_t> powerCutsDone_{0};
     std::atomic<uint64_t> framesSent_{0};
 };
 

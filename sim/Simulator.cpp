@@ -1,8 +1,16 @@
 #include "Simulator.h"
 
+#include <fcntl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <mutex>
 #include <thread>
+#include <utility>
 
 #include "PseudoTerminal.h"
 #include "Server.h"
@@ -18,6 +26,9 @@ struct Simulator::Impl {
     bool Plug(std::string &error);
     void Unplug();
     void Serve();
+    bool Hold(std::string &error);
+    bool Release(std::string &error);
+    std::string SlaveFailure() const;
 
     const Options options;
     SharedState shared;
@@ -29,7 +40,45 @@ struct Simulator::Impl {
     std::string slavePath;
     std::thread thread;
     std::atomic<bool> stop{false};
+    int heldSlave = -1;  // the client's side, open while its output is held
 };
+
+// Suspends the slave's output as flow control would; the slave stays open
+// meanwhile, so the suspension outlives the client's own closes and reopens.
+bool Simulator::Impl::Hold(std::string &error)
+{
+    if (heldSlave >= 0)
+        return true;
+    const int fd = ::open(pty.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd >= 0 && ::tcflow(fd, TCOOFF) == 0) {
+        heldSlave = fd;
+        return true;
+    }
+    error = SlaveFailure();
+    if (fd >= 0 && ::close(fd) != 0)
+        error += "; " + SlaveFailure();
+    return false;
+}
+
+bool Simulator::Impl::Release(std::string &error)
+{
+    if (heldSlave < 0)
+        return true;
+    const int fd = std::exchange(heldSlave, -1);
+    bool done = ::tcflow(fd, TCOON) == 0;
+    if (!done)
+        error = SlaveFailure();
+    if (::close(fd) != 0) {
+        error = SlaveFailure();
+        done = false;
+    }
+    return done;
+}
+
+std::string Simulator::Impl::SlaveFailure() const
+{
+    return pty.SlavePath() + ": " + std::strerror(errno);
+}
 
 bool Simulator::Impl::Plug(std::string &error)
 {
@@ -46,6 +95,8 @@ bool Simulator::Impl::Plug(std::string &error)
 
 void Simulator::Impl::Unplug()
 {
+    std::string ignored;  // a hung-up line holds nothing back anyway
+    Release(ignored);
     if (thread.joinable()) {
         stop.store(true);
         wake.Signal();
@@ -119,10 +170,25 @@ void Simulator::SetFault(Fault fault)
     impl_->wake.Signal();
 }
 
-void Simulator::CutPower()
+bool Simulator::CutPower()
 {
+    constexpr auto kCutDeadline = std::chrono::seconds(1);
+    constexpr auto kCutPoll = std::chrono::milliseconds(1);
+    const uint64_t before = impl_->shared.PowerCutsDone();
     impl_->shared.CutPower();
     impl_->wake.Signal();
+    const auto deadline = std::chrono::steady_clock::now() + kCutDeadline;
+    while (impl_->shared.PowerCutsDone() == before) {
+        if (std::chrono::steady_clock::now() >= deadline)
+            return false;
+        std::this_thread::sleep_for(kCutPoll);
+    }
+    return true;
+}
+
+bool Simulator::HoldOutput(bool held, std::string &error)
+{
+    return held ? impl_->Hold(error) : impl_->Release(error);
 }
 
 void Simulator::SetIgnoredCommands(const std::vector<uint8_t> &codes)

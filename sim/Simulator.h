@@ -87,8 +87,14 @@ public:
     // The adapter loses its power for a moment, as a bus-powered one does
     // when its USB converter is pulled out: what it had not sent, also what
     // waits unread in the pseudo-terminal, is lost, and it stays quiet until
-    // the next last initialisation command.
-    void CutPower();
+    // the next last initialisation command. Returns once the line is quiet;
+    // false when the server did not get to it within a second.
+    bool CutPower();
+    // With held true the line takes nothing the client writes, as a stalled
+    // driver would: the client's writes run into their time-out. Opens the
+    // client's side, so the client must not have made it exclusive yet unless
+    // this runs as root. Answers false with a message when it cannot.
+    bool HoldOutput(bool held, std::string &error);
     // Commands with these codes get no answer at all (replaces the former set).
     void SetIgnoredCommands(const std::vector<uint8_t> &codes);
 

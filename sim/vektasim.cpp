@@ -58,7 +58,13 @@ void RunUntilStopped(vektasim::Simulator &simulator, const sigset_t &signals, st
             record = nullptr;
         }
         if (signal == SIGUSR1) {
-            simulator.CutPower();
+            // Told on the output, so that whoever pulls the converter next
+            // knows the line has gone quiet first.
+            if (simulator.CutPower())
+                std::printf("power cut\n");
+            else
+                std::fprintf(stderr, "vektasim: the power cut was not taken within a second\n");
+            std::fflush(stdout);
             continue;
         }
         if (signal > 0)

@@ -1,8 +1,10 @@
 #include "HexParse.h"
 
+#include "SettingsFile.h"
+
 namespace {
 
-constexpr size_t kMaxTextLength = 255;
+constexpr size_t kMaxTextLength = 255;  // characters
 constexpr size_t kDigits = 8;
 constexpr int kNotHex = -1;
 
@@ -21,15 +23,17 @@ int DigitValue(char c)
 
 std::optional<uint32_t> ParseHex8(std::string_view text)
 {
-    text = text.substr(0, kMaxTextLength);
+    text = FirstCharacters(text, kMaxTextLength);
+    // The last eight bytes stand for the last eight characters: a character
+    // outside ASCII is never a digit, and when it is among the last eight
+    // characters one of its bytes is among the last eight bytes.
+    text = text.substr(text.size() > kDigits ? text.size() - kDigits : 0);
     uint32_t value = 0;
-    const size_t firstCounted = text.size() > kDigits ? text.size() - kDigits : 0;
-    for (size_t i = 0; i < text.size(); ++i) {
-        const int digit = DigitValue(text[i]);
+    for (char c : text) {
+        const int digit = DigitValue(c);
         if (digit == kNotHex)
             return std::nullopt;
-        if (i >= firstCounted)
-            value = (value << 4) | static_cast<uint32_t>(digit);
+        value = (value << 4) | static_cast<uint32_t>(digit);
     }
     return value;
 }

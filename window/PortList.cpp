@@ -1,6 +1,11 @@
 #include "PortList.h"
 
+#include <algorithm>
 #include <filesystem>
+#include <fstream>
+#include <optional>
+#include <string_view>
+#include <tuple>
 
 namespace {
 
@@ -21,6 +26,47 @@ bool IsComName(const std::string &name)
     return true;
 }
 
+// Serial tty names by group, in the order the list shows the groups.
+constexpr std::string_view kTtyPrefixes[] = {"ttyUSB", "ttyACM", "ttyS"};
+constexpr size_t kUartGroup = 2;
+constexpr char kUnknownUartType[] = "0";
+
+struct TtyName {
+    size_t group;
+    std::string number;  // without leading zeros
+    std::string text;
+
+    // Natural order: by group, then by the number's value, then by name.
+    bool operator<(const TtyName &other) const
+    {
+        return std::tuple(group, number.size(), number, text) <
+               std::tuple(other.group, other.number.size(), other.number, other.text);
+    }
+};
+
+// A serial tty name: one of the prefixes and a decimal number.
+std::optional<TtyName> ParseTtyName(const std::string &text)
+{
+    for (size_t group = 0; group < std::size(kTtyPrefixes); ++group) {
+        const std::string_view prefix = kTtyPrefixes[group];
+        if (text.size() <= prefix.size() || text.compare(0, prefix.size(), prefix) != 0)
+            continue;
+        const std::string number = text.substr(prefix.size());
+        if (number.find_first_not_of("0123456789") != std::string::npos)
+            return std::nullopt;
+        return TtyName{group, number.substr(std::min(number.find_first_not_of('0'), number.size() - 1)), text};
+    }
+    return std::nullopt;
+}
+
+// The kernel reports type 0 (unknown) for a ttyS without hardware.
+bool HasUart(const std::filesystem::path &entry)
+{
+    std::ifstream file(entry / "type");
+    std::string type;
+    return file >> type && type != kUnknownUartType;
+}
+
 }  // namespace
 
 std::vector<std::string> FilterComPorts(const std::vector<std::string> &deviceNames)
@@ -32,15 +78,20 @@ std::vector<std::string> FilterComPorts(const std::vector<std::string> &deviceNa
     return ports;
 }
 
-std::vector<std::string> TtyDevices(const std::string &classFolder)
+std::vector<std::string> SerialTtys(const std::string &classFolder)
 {
     namespace fs = std::filesystem;
-    std::vector<std::string> names;
+    std::vector<TtyName> found;
     std::error_code error;
     for (fs::directory_iterator it(classFolder, error), end; !error && it != end; it.increment(error)) {
+        const std::optional<TtyName> name = ParseTtyName(it->path().filename().string());
         std::error_code ignored;
-        if (fs::exists(it->path() / "device", ignored))
-            names.push_back(it->path().filename().string());
+        if (name && fs::exists(it->path() / "device", ignored) && (name->group != kUartGroup || HasUart(it->path())))
+            found.push_back(*name);
     }
+    std::sort(found.begin(), found.end());
+    std::vector<std::string> names;
+    for (const TtyName &name : found)
+        names.push_back(name.text);
     return names;
 }

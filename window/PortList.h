@@ -4,13 +4,16 @@
 #include <string>
 #include <vector>
 
-// The serial ports the system has, in the order it reports them.
+// The serial ports the system has: on Windows in the order it reports them, on
+// Linux USB converters first.
 std::vector<std::string> SystemPortNames();
 
 // Of a system's device names, those of COM ports: "COM" in any letter case
 // first, at most six characters long.
 std::vector<std::string> FilterComPorts(const std::vector<std::string> &deviceNames);
 
-// The entries of a tty class folder that stand for a device (have a "device"
-// entry), as bare names such as "ttyUSB0", in the order found.
-std::vector<std::string> TtyDevices(const std::string &classFolder);
+// The serial ports of a tty class folder (/sys/class/tty), as bare names:
+// ttyUSB*, then ttyACM*, then the ttyS* that have a UART behind them (a
+// "type" other than 0, unknown), each group in natural order (ttyUSB2 before
+// ttyUSB10). Only entries that stand for a device (have a "device" entry) count.
+std::vector<std::string> SerialTtys(const std::string &classFolder);

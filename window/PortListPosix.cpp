@@ -6,5 +6,5 @@ constexpr char kTtyClassFolder[] = "/sys/class/tty";
 
 std::vector<std::string> SystemPortNames()
 {
-    return TtyDevices(kTtyClassFolder);
+    return SerialTtys(kTtyClassFolder);
 }

@@ -164,10 +164,44 @@ std::optional<int32_t> ToInteger(std::string_view text)
     return value;
 }
 
+std::optional<bool> IsNonZeroNumber(std::string_view text)
+{
+    size_t at = 0;
+    const auto skipSign = [&] {
+        if (at < text.size() && (text[at] == '+' || text[at] == '-'))
+            ++at;
+    };
+    const auto digits = [&] {
+        const size_t start = at;
+        while (at < text.size() && text[at] >= '0' && text[at] <= '9')
+            ++at;
+        return text.substr(start, at - start);
+    };
+    skipSign();
+    const std::string_view whole = digits();
+    std::string_view fraction;
+    if (at < text.size() && text[at] == '.') {
+        ++at;
+        fraction = digits();
+    }
+    if (whole.empty() && fraction.empty())
+        return std::nullopt;
+    if (at < text.size() && (text[at] == 'e' || text[at] == 'E')) {
+        ++at;
+        skipSign();
+        if (digits().empty())
+            return std::nullopt;
+    }
+    if (at != text.size())
+        return std::nullopt;
+    const auto nonZero = [](std::string_view d) { return d.find_first_not_of('0') != std::string_view::npos; };
+    return nonZero(whole) || nonZero(fraction);
+}
+
 std::optional<bool> ToBoolean(std::string_view text)
 {
-    if (const auto number = ToInteger(text))
-        return *number != 0;
+    if (const auto number = IsNonZeroNumber(text))
+        return *number;
     if (EqualsIgnoringCase(text, "true"))
         return true;
     if (EqualsIgnoringCase(text, "false"))
@@ -175,12 +209,26 @@ std::optional<bool> ToBoolean(std::string_view text)
     return std::nullopt;
 }
 
+namespace {
+
+// "'text' is not a valid <kind> value", built by appending: GCC 12 misreads
+// the chain of operator+ on a quote character as an overlapping copy.
+std::string NotValidText(std::string_view text, std::string_view kind)
+{
+    std::string message;
+    message.reserve(text.size() + kind.size() + 24);
+    message.append(1, '\'').append(text).append("' is not a valid ").append(kind).append(" value");
+    return message;
+}
+
+}  // namespace
+
 std::string NotIntegerText(std::string_view text)
 {
-    return "'" + std::string(text) + "' is not a valid integer value";
+    return NotValidText(text, "integer");
 }
 
 std::string NotBooleanText(std::string_view text)
 {
-    return "'" + std::string(text) + "' is not a valid boolean value";
+    return NotValidText(text, "boolean");
 }

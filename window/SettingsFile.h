@@ -44,6 +44,11 @@ std::string FileErrorText(std::error_code error);
 
 // A decimal whole number, optionally signed, within 32 bits.
 std::optional<int32_t> ToInteger(std::string_view text);
+// Whether a decimal number is non-zero: a sign, digits with an optional
+// fraction (digits on at least one side of the point) and an optional
+// exponent, nothing else. Judged by its digits, so no range limits it:
+// "1e-999" is non-zero. Nothing for any other text.
+std::optional<bool> IsNonZeroNumber(std::string_view text);
 // A number (non-zero is true) or "True"/"False" in any letter case.
 std::optional<bool> ToBoolean(std::string_view text);
 

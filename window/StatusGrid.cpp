@@ -1,33 +1,51 @@
 #include "StatusGrid.h"
 
-#include <cstdio>
+#include <algorithm>
+#include <charconv>
 
 namespace {
+constexpr char kHexDigits[] = "0123456789ABCDEF";
+constexpr int kBitsPerDigit = 4;
+}  // namespace
 
-std::string Hex(unsigned value, int digits)
+CellString::CellString(std::string_view text)
 {
-    char text[16];
-    std::snprintf(text, sizeof text, "%0*X", digits, value);
+    size_ = std::min(text.size(), chars_.size());
+    std::copy_n(text.begin(), size_, chars_.begin());
+}
+
+CellString CellString::Hex(uint32_t value, int digits)
+{
+    CellString text;
+    for (int shift = kBitsPerDigit * (digits - 1); shift >= 0; shift -= kBitsPerDigit)
+        text.chars_[text.size_++] = kHexDigits[(value >> shift) & 0xF];
     return text;
 }
 
-}  // namespace
+CellString CellString::Decimal(uint32_t value)
+{
+    CellString text;
+    // Ten digits hold any 32-bit value, so the conversion always fits.
+    const auto written = std::to_chars(text.chars_.data(), text.chars_.data() + text.chars_.size(), value);
+    text.size_ = static_cast<size_t>(written.ptr - text.chars_.data());
+    return text;
+}
 
-std::string CellText(const FrameEntry &entry, int col, bool tableEmpty)
+CellString CellText(const FrameEntry &entry, int col, bool tableEmpty)
 {
     using namespace StatusColumn;
     if (tableEmpty)
-        return kNoValue;
+        return CellString(kNoValue);
     if (col == kId)
-        return Hex(entry.id, 8);
+        return CellString::Hex(entry.id, 8);
     if (col == kLength)
-        return std::to_string(unsigned(entry.length));
+        return CellString::Decimal(entry.length);
     if (col == kCount)
-        return std::to_string(uint32_t(entry.count));
+        return CellString::Decimal(entry.count);
     const int byte = col - kFirstByte;
     if (byte < entry.length)
-        return Hex(entry.data[byte], 2);
-    return kNoValue;
+        return CellString::Hex(entry.data[byte], 2);
+    return CellString(kNoValue);
 }
 
 bool CellChanged(const FrameEntry &entry, int col)

@@ -71,10 +71,12 @@ void TStringGrid::paintEvent(QPaintEvent *)
 {
     QPainter canvas(viewport());
     canvas.fillRect(viewport()->rect(), Qt::white);
+    const QBrush selected(palette().color(QPalette::Highlight));
+    const QBrush plain(Qt::white);
     const int lastRow = std::min(rowCount_ - 1, TopRow() + VisibleRows());
     for (int row = TopRow(); row <= lastRow; ++row) {
         for (int col = 0; col < ColCount(); ++col) {
-            canvas.setBrush(row == row_ ? palette().color(QPalette::Highlight) : QColor(Qt::white));
+            canvas.setBrush(row == row_ ? selected : plain);
             emit DrawCell(&canvas, col, row, CellRect(col, row));
         }
     }

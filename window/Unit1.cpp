@@ -9,14 +9,14 @@
 #include <QPushButton>
 #include <QResizeEvent>
 #include <QScreen>
-#include <QSpinBox>
 #include <QTimer>
 
 #include <chrono>
-#include <climits>
 
+#include "CellPictures.h"
 #include "DropDownComboBox.h"
 #include "PortList.h"
+#include "SpinEdit.h"
 #include "StatusGrid.h"
 #include "StringGrid.h"
 #include "Version.h"
@@ -39,22 +39,30 @@ constexpr int kGridWidth = 308;
 constexpr int kGridHeight = 23;
 constexpr int kGridRowHeight = 18;
 
-QFont LabelFont()
+// The designed face first, then a metric-compatible stand-in for systems
+// without it.
+QFont Font(const QString &designed, int pixelSize, bool bold)
 {
     QFont font;
-    font.setFamilies({QStringLiteral("Arial"), QStringLiteral("Liberation Sans")});
-    font.setPixelSize(13);
-    font.setBold(true);
+    font.setFamilies({designed, QStringLiteral("Liberation Sans")});
+    font.setPixelSize(pixelSize);
+    font.setBold(bold);
     return font;
+}
+
+QFont LabelFont()
+{
+    return Font(QStringLiteral("Arial"), 13, true);
 }
 
 QFont WindowFont()
 {
-    QFont font;
-    // Metric-compatible stand-ins come after the designed face, for systems without it.
-    font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans")});
-    font.setPixelSize(11);
-    return font;
+    return Font(QStringLiteral("MS Sans Serif"), 11, false);
+}
+
+QFont GridFont()
+{
+    return Font(QStringLiteral("Tahoma"), 11, true);
 }
 
 QLabel *MakeLabel(QWidget *parent, const char *text, int left, int top)
@@ -83,10 +91,9 @@ QComboBox *MakeList(QWidget *parent, const QStringList &items, int index, int le
     return box;
 }
 
-QSpinBox *MakeSpin(QWidget *parent, int value, int left, int top)
+TSpinEdit *MakeSpin(QWidget *parent, int value, int left, int top)
 {
-    auto *spin = new QSpinBox(parent);
-    spin->setRange(INT_MIN, INT_MAX);
+    auto *spin = new TSpinEdit(parent);
     spin->setValue(value);
     spin->setGeometry(left, top, kInputWidth, kSpinHeight);
     return spin;
@@ -125,6 +132,8 @@ TForm1::TForm1(const std::string &folder, QWidget *parent) : QWidget(parent)
     FormCreate(folder);
     Timer1->start(kTimerPeriod);
 }
+
+TForm1::~TForm1() = default;
 
 void TForm1::CreateControls()
 {
@@ -180,6 +189,7 @@ void TForm1::CreateStatus()
     StringGrid1->setGeometry(55, 176, kGridWidth, kGridHeight);
     StringGrid1->SetColCount(StatusColumn::kColumns);
     StringGrid1->SetDefaultRowHeight(kGridRowHeight);
+    cellPictures_ = std::make_unique<CellPictures>(GridFont());
     Button1 = MakeButton(this, "Пуск", 88);
     Button2 = MakeButton(this, "Стоп", 168);
     Button3 = MakeButton(this, "В ЛОГ", 248);

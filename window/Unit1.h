@@ -4,20 +4,22 @@
 
 #include <QWidget>
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+class CellPictures;
 class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPainter;
 class QPushButton;
-class QSpinBox;
 class QTimer;
 class SettingsText;
 class TDropDownComboBox;
+class TSpinEdit;
 class TStringGrid;
 
 class TForm1 : public QWidget {
@@ -30,6 +32,7 @@ public:
     // Creates the window for a program whose files (settings, logs) live in
     // folder, which ends in a path separator.
     explicit TForm1(const std::string &folder, QWidget *parent = nullptr);
+    ~TForm1() override;
 
     QLabel *Label1, *Label2, *Label3, *Label4, *Label5, *Label6, *Label7, *Label8, *Label9, *Label10;
     QLabel *Label11, *Label12, *Label13, *Label14, *Label15, *Label16, *Label17, *Label18, *Label19,
@@ -37,7 +40,7 @@ public:
     TDropDownComboBox *ComboBox1;
     QComboBox *ComboBox2, *ComboBox3, *ComboBox4, *ComboBox5, *ComboBox6;
     QLineEdit *Edit1, *Edit2, *Edit3, *Edit4, *Edit5, *Edit6, *Edit7, *Edit8;
-    QSpinBox *SpinEdit1, *SpinEdit3;
+    TSpinEdit *SpinEdit1, *SpinEdit3;
     QCheckBox *CheckBox1, *CheckBox2;
     TStringGrid *StringGrid1;
     QPushButton *Button1, *Button2, *Button3;
@@ -49,7 +52,7 @@ public:
 
     void FormCreate(const std::string &folder);
     // Saves the settings and ends the capture thread; false when the window
-    // must stay open because the save failed.
+    // must stay open because the save failed (once: the next close ends it).
     bool FormClose();
     void FormCanResize(QObject *Sender, int &NewWidth, int &NewHeight, bool &Resize);
     void ComboBox1DropDown();
@@ -90,7 +93,10 @@ private:
     void ShowErrors();
     void ShowButtons();
 
+    std::unique_ptr<CellPictures> cellPictures_;
     bool captureThreadStarted_ = false;
     bool placedFromSettings_ = false;
     bool closing_ = false;
+    bool saveFailed_ = false;
+    bool endingThread_ = false;
 };

@@ -8,15 +8,16 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QPushButton>
-#include <QSpinBox>
 
 #include <algorithm>
 
+#include "CellPictures.h"
 #include "DropDownComboBox.h"
 #include "ErrorBox.h"
 #include "ErrorText.h"
 #include "HexParse.h"
 #include "SettingsFile.h"
+#include "SpinEdit.h"
 #include "StatusGrid.h"
 #include "StringGrid.h"
 #include "Unit2.h"
@@ -24,18 +25,8 @@
 namespace {
 
 constexpr uint32_t kExtendedGroup = 0x80000000u;  // bit 31 of a group's first address
-constexpr int kTextMargin = 2;                    // pixels left and right of a cell's text
-const QColor kChangedColour(255, 0, 0);
-const QColor kFrameColour(192, 192, 192);
-
-QFont GridFont()
-{
-    QFont font;
-    font.setFamilies({QStringLiteral("Tahoma"), QStringLiteral("Liberation Sans")});
-    font.setPixelSize(11);
-    font.setBold(true);
-    return font;
-}
+constexpr QRgb kTextColour = 0xFF000000;          // black
+constexpr QRgb kChangedColour = 0xFFFF0000;       // red
 
 std::string NotHexText(const std::string &text)
 {
@@ -101,7 +92,7 @@ std::optional<std::string> TForm1::CopyParameters()
 {
     TCaptureControl &control = CaptureControl;
     StoreText(control.portName, ComboBox1->currentText().toStdString());
-    control.canBaud = static_cast<uint32_t>(SpinEdit1->value());
+    control.canBaud = static_cast<uint32_t>(SpinEdit1->Value());
     const struct {
         const QLineEdit *edit;
         RelaxedAtomic<uint32_t> &field;
@@ -114,7 +105,7 @@ std::optional<std::string> TForm1::CopyParameters()
     for (const auto &hex : hexFields)
         if (auto failure = CopyHex(hex.edit, hex.field, hex.bits))
             return failure;
-    control.rto = static_cast<uint32_t>(SpinEdit3->value());
+    control.rto = static_cast<uint32_t>(SpinEdit3->Value());
     if (auto failure = CopyInteger(ComboBox3, control.samp))
         return failure;
     if (auto failure = CopyInteger(ComboBox4, control.sjw))
@@ -162,6 +153,8 @@ void TForm1::ShowErrors()
 
 void TForm1::ShowButtons()
 {
+    if (endingThread_)
+        return;  // the buttons stay disabled until the window is gone
     const uint16_t flags = CaptureControl.flags.load();
     const bool runRequested = (flags & FlagWord::kRunRequested) != 0;
     Button1->setEnabled(!runRequested);
@@ -177,15 +170,8 @@ void TForm1::StringGrid1DrawCell(QPainter *Canvas, int ACol, int ARow, const QRe
 {
     const bool tableEmpty = CaptureControl.frameCount.load(std::memory_order_acquire) == 0;
     const FrameEntry &entry = CaptureControl.frames[std::clamp(ARow, 0, kFrameTableSize - 1)];
-    Canvas->fillRect(Rect, Canvas->brush());
-    Canvas->setFont(GridFont());
-    Canvas->setPen(CellChanged(entry, ACol) ? kChangedColour : QColor(Qt::black));
-    const Qt::Alignment across = ACol == StatusColumn::kCount ? Qt::AlignRight : Qt::AlignHCenter;
-    Canvas->drawText(Rect.adjusted(kTextMargin, 0, -kTextMargin, 0), across | Qt::AlignVCenter | Qt::TextSingleLine,
-                     QString::fromStdString(CellText(entry, ACol, tableEmpty)));
-    // The frame lies on the grid lines around the cell.
-    Canvas->setPen(kFrameColour);
-    Canvas->setBrush(Qt::NoBrush);
-    Canvas->drawRect(Rect.adjusted(-1, -1, 0, 0));
+    const CellLook look{CellText(entry, ACol, tableEmpty), ACol == StatusColumn::kCount ? Qt::AlignRight : Qt::AlignHCenter,
+                        CellChanged(entry, ACol) ? kChangedColour : kTextColour, Canvas->brush().color().rgba()};
+    cellPictures_->Draw(*Canvas, Rect, look);
     Canvas->setBrush(Qt::white);
 }

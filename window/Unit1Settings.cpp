@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QEventLoop>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QSpinBox>
 #include <QTimer>
 
@@ -15,7 +16,9 @@
 
 #include "DropDownComboBox.h"
 #include "ErrorBox.h"
+#include "FilesFolder.h"
 #include "SettingsFile.h"
+#include "SpinEdit.h"
 #include "StatusGrid.h"
 #include "StringGrid.h"
 #include "Unit2.h"
@@ -87,7 +90,7 @@ void TForm1::FormCreate(const std::string &folder)
 {
     setWindowTitle(QString::fromUtf8(kCaptionPrefix) + MyVersion());
     CaptureControl.flags.store(FlagWord::kThreadEnded);
-    StoreText(CaptureControl.logPath, folder);
+    StoreText(CaptureControl.logPath, FitUtf8(folder, kTextFieldSize - 1));
     LoadSettings();
     if (!placedFromSettings_)
         CentreOnScreen();
@@ -194,8 +197,8 @@ std::vector<std::string> TForm1::SettingsValues() const
         values.push_back(std::to_string(box->currentIndex()));
     for (const QCheckBox *check : {CheckBox1, CheckBox2})
         values.push_back(check->isChecked() ? "-1" : "0");
-    for (const QSpinBox *spin : {SpinEdit1, SpinEdit3})
-        values.push_back(std::to_string(spin->value()));
+    for (const TSpinEdit *spin : {SpinEdit1, SpinEdit3})
+        values.push_back(std::to_string(spin->Value()));
     for (const QLineEdit *edit : {Edit1, Edit2, Edit3, Edit4, Edit5, Edit6, Edit7, Edit8})
         values.push_back(Utf8(edit->text()));
     for (int number : {height(), width(), y(), x()})
@@ -224,11 +227,16 @@ void TForm1::SetUpGrid()
     StringGrid1->SetColWidth(StatusColumn::kCount, kCountColWidth);
 }
 
+// After a failed save the next close ends the program unsaved: a full disk or
+// a read-only home must never keep it open.
 bool TForm1::FormClose()
 {
-    if (auto failure = WriteSettingsFile(SettingsPath(), SettingsValues())) {
-        ShowError(FromUtf8(*failure));
-        return false;
+    if (!saveFailed_) {
+        if (auto failure = WriteSettingsFile(SettingsPath(), SettingsValues())) {
+            ShowError(FromUtf8(*failure));
+            saveFailed_ = true;
+            return false;
+        }
     }
     EndCaptureThread();
     return true;
@@ -252,6 +260,10 @@ void TForm1::EndCaptureThread()
 {
     if (!captureThreadStarted_)
         return;
+    // A Start now would keep the thread from ending.
+    endingThread_ = true;
+    for (QPushButton *button : {Button1, Button2, Button3})
+        button->setEnabled(false);
     auto &flags = CaptureControl.flags;
     ProcessMessagesUntil([&flags] { return flags.load() != FlagWord::kThreadEnded; });
     flags.store(FlagWord::kEnd);

@@ -25,11 +25,28 @@ uint32_t WriteAll(int fd, const char *bytes, size_t size)
     return 0;
 }
 
+// Opens the file for appending; created tells whether this call made it.
+int OpenForAppend(const std::string &path, bool &created)
+{
+    for (;;) {
+        created = false;
+        int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+        if (fd >= 0 || errno != ENOENT)
+            return fd;
+        fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC | O_CREAT | O_EXCL, kLogFileMode);
+        if (fd >= 0 || errno != EEXIST) {
+            created = fd >= 0;
+            return fd;
+        }
+    }
+}
+
 }  // namespace
 
 uint32_t AppendLogFile(const std::string &path, const LogBuffer &buffer)
 {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, kLogFileMode);
+    bool created = false;
+    const int fd = OpenForAppend(path, created);
     if (fd < 0)
         return static_cast<uint32_t>(errno);
     struct stat before {};
@@ -49,5 +66,9 @@ uint32_t AppendLogFile(const std::string &path, const LogBuffer &buffer)
         code = static_cast<uint32_t>(errno);
     if (::close(fd) != 0 && code == 0)
         code = static_cast<uint32_t>(errno);
+    // Nor does a failed first write leave an empty file behind; the write's
+    // error is the one to report, whatever the clean-up answers.
+    if (code != 0 && created)
+        static_cast<void>(::unlink(path.c_str()));
     return code;
 }

@@ -47,6 +47,7 @@ uint32_t AppendLogFile(const std::string &path, const LogBuffer &buffer)
                                     FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return LastErrorCode();
+    const bool created = GetLastError() != ERROR_ALREADY_EXISTS;
     LARGE_INTEGER before{};
     if (!SetFilePointerEx(file, LARGE_INTEGER{}, &before, FILE_END)) {
         const uint32_t code = LastErrorCode();
@@ -66,5 +67,9 @@ uint32_t AppendLogFile(const std::string &path, const LogBuffer &buffer)
     }
     if (!CloseHandle(file) && code == 0)
         code = LastErrorCode();
+    // Nor does a failed first write leave an empty file behind; the write's
+    // error is the one to report, whatever the clean-up answers.
+    if (code != 0 && created)
+        static_cast<void>(DeleteFileW(widePath.c_str()));
     return code;
 }

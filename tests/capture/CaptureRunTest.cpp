@@ -8,8 +8,10 @@
 #include <set>
 #include <thread>
 
+#include "CaseNames.h"
 #include "ExpectedTable.h"
 #include "ExpectedWire.h"
+#include "SimSupport.h"
 #include "Simulator.h"
 #include "TestSupport.h"
 #include "Unit2.h"
@@ -19,42 +21,7 @@ namespace {
 using namespace testing_support;
 using Bytes = std::vector<uint8_t>;
 
-std::unique_ptr<vektasim::Simulator> StartSimulator(vektasim::Options options)
-{
-    auto sim = std::make_unique<vektasim::Simulator>(options);
-    std::string error;
-    EXPECT_TRUE(sim->Start(error)) << error;
-    return sim;
-}
-
-vektasim::Options Quiet(vektasim::Kind kind = vektasim::Kind::Vekta)
-{
-    vektasim::Options options;
-    options.kind = kind;
-    options.traffic = vektasim::Traffic::None;
-    return options;
-}
-
-std::vector<Bytes> CommandsReceived(const vektasim::Simulator &sim)
-{
-    std::vector<Bytes> commands;
-    for (const auto &message : sim.Received())
-        commands.push_back(message.bytes);
-    return commands;
-}
-
-bool HasCommand(const vektasim::Simulator &sim, uint8_t code)
-{
-    const auto commands = CommandsReceived(sim);
-    return std::any_of(commands.begin(), commands.end(), [code](const Bytes &m) { return m[0] == code; });
-}
-
-class CaptureRun : public ::testing::Test {
-protected:
-    void Prepare(const std::string &port) { PrepareControl(CaptureControl, dir, port); }
-
-    TempDir dir;
-};
+class CaptureRun : public LoggedRun {};
 
 TEST_F(CaptureRun, MissingPortIsRetriedEvery300MsUntilItAppears)
 {
@@ -92,6 +59,8 @@ struct InitCase {
     std::vector<Bytes> wire;
     std::vector<uint32_t> lineRates;
     uint32_t radr21 = 0x7E1;  // bit 31 makes group 2 a 29-bit group
+
+    friend void PrintTo(const InitCase &c, std::ostream *os) { *os << c.name; }
 };
 
 // Group 2 as 29-bit: 0x18DAF110 and its neighbours, the mask without the mark.
@@ -163,30 +132,7 @@ INSTANTIATE_TEST_SUITE_P(
                                15624,
                                {{0x5F, 0x00}, {0x52, 0x00}, kFilters, {0x52, 0x00}, {0x57, 0x01, 0x03}},
                                {kLine, kLine, kLine, kLine, kLine}}),
-    [](const auto &info) { return std::string(info.param.name); });
-
-class UnansweredCommand : public CaptureRun, public ::testing::WithParamInterface<uint8_t> {};
-
-TEST_P(UnansweredCommand, EndsTheAttemptWithTxDErrorAndRetries)
-{
-    auto sim = StartSimulator(Quiet());
-    sim->SetIgnoredCommands({GetParam()});
-    Prepare(sim->PortPath());
-    CaptureThread thread;
-    thread.Start();
-    EXPECT_TRUE(WaitFor([] { return CaptureControl.errorKind.load() == ErrorKind::kTxD; }));
-    ASSERT_TRUE(WaitFor([&] {
-        const auto commands = CommandsReceived(*sim);
-        return std::count(commands.begin(), commands.end(), Bytes{0x5F, 0x00}) >= 2;  // a second attempt began
-    }));
-    thread.Stop();
-    EXPECT_FALSE(HasCommand(*sim, 0x57));
-    const auto messages = AllLogMessages(dir);
-    EXPECT_GE(CountOf(messages, "\xCE\xF8\xE8\xE1\xEA\xE0 TxD"), 1u);  // "Ошибка TxD" in code page 1251
-    EXPECT_FALSE(Contains(messages, "--- End Init Adapter ---"));
-}
-
-INSTANTIATE_TEST_SUITE_P(Commands, UnansweredCommand, ::testing::Values(uint8_t{0x53}, uint8_t{0x52}));
+    CaseName());
 
 TEST_F(CaptureRun, StopDuringTheFirstCommandsSendsNoFilters)
 {
@@ -288,7 +234,8 @@ TEST_P(FullCapture, TableAndLogHoldEveryFrameOnce)
     EXPECT_EQ(canLines, sent);
 }
 
-INSTANTIATE_TEST_SUITE_P(Adapters, FullCapture, ::testing::Values(vektasim::Kind::Vekta, vektasim::Kind::Trilox));
+INSTANTIATE_TEST_SUITE_P(Adapters, FullCapture, ::testing::Values(vektasim::Kind::Vekta, vektasim::Kind::Trilox),
+                         PrintedName());
 
 TEST_F(CaptureRun, CutWritesAFileAndTheNextStretchOpensWithContinueLines)
 {
@@ -327,7 +274,7 @@ TEST_P(SilentBusStop, EndsTheRunWithinTheReceiveWait)
 }
 
 // 0 and a "negative" RTO are waited for as 1 ms and 10 s at most.
-INSTANTIATE_TEST_SUITE_P(Waits, SilentBusStop, ::testing::Values(1000u, 0u));
+INSTANTIATE_TEST_SUITE_P(Waits, SilentBusStop, ::testing::Values(1000u, 0u), PrintedName());
 
 TEST_F(CaptureRun, EndHandshakeFromIdleAndFromARun)
 {

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "AdapterEncoding.h"
+#include "CaseNames.h"
 
 namespace {
 
@@ -12,6 +13,11 @@ struct SpeedCase {
     std::array<uint8_t, 3> bytes;
     const char *sampleText;
     const char *sjwText;
+
+    friend void PrintTo(const SpeedCase &c, std::ostream *os)
+    {
+        *os << c.rate << " b/s, sample " << c.samp << " %, SJW " << c.sjw << " %";
+    }
 };
 
 class SpeedEncoding : public ::testing::TestWithParam<SpeedCase> {};
@@ -41,7 +47,8 @@ INSTANTIATE_TEST_SUITE_P(
                       SpeedCase{250000, 63, 8, {0x43, 0xFB, 0x06}, "65%", "10%"},
                       SpeedCase{250000, 62, 12, {0x43, 0xFA, 0x07}, "60%", "10%"},
                       SpeedCase{250000, 68, 13, {0x83, 0xFC, 0x05}, "70%", "15%"},
-                      SpeedCase{125000, 82, 18, {0xC7, 0xFE, 0x03}, "80%", "20%"}));
+                      SpeedCase{125000, 82, 18, {0xC7, 0xFE, 0x03}, "80%", "20%"}),
+    testing_support::PrintedName());
 
 TEST(SpeedEncodingRange, RefusesRatesOutsideTheAdapterRange)
 {
@@ -56,6 +63,12 @@ struct IdCase {
     bool extended;
     IdField field;
     std::array<uint8_t, 4> bytes;
+
+    friend void PrintTo(const IdCase &c, std::ostream *os)
+    {
+        *os << "0x" << std::hex << std::uppercase << c.value << (c.extended ? " 29-bit " : " 11-bit ")
+            << (c.field == IdField::Mask ? "mask" : "address");
+    }
 };
 
 class IdentifierEncoding : public ::testing::TestWithParam<IdCase> {};
@@ -75,7 +88,8 @@ INSTANTIATE_TEST_SUITE_P(
                       IdCase{0x800007E0, false, IdField::Address, {0xFC, 0x00, 0x00, 0x00}},
                       IdCase{0x98DAF110, true, IdField::Address, {0xC6, 0x5A, 0xF1, 0x10}},
                       IdCase{0x18DAF110, true, IdField::Mask, {0xC6, 0x1A, 0xF1, 0x10}},
-                      IdCase{0xFFFFFFFF, true, IdField::Mask, {0xFF, 0x1F, 0xFF, 0xFF}}));
+                      IdCase{0xFFFFFFFF, true, IdField::Mask, {0xFF, 0x1F, 0xFF, 0xFF}}),
+    testing_support::PrintedName());
 
 TEST(IdentifierDecoding, ReversesTheEncodingForEveryWidth)
 {

@@ -10,12 +10,13 @@
 
 namespace testing_support {
 
-inline long ResidentBytes()
+// A size the kernel reports for this process in /proc/self/status, in bytes.
+inline long StatusBytes(const std::string &field)
 {
     std::ifstream status("/proc/self/status");
     std::string key;
     while (status >> key) {
-        if (key == "VmRSS:") {
+        if (key == field) {
             long kb = 0;
             status >> kb;
             return kb * 1024;
@@ -23,6 +24,17 @@ inline long ResidentBytes()
         status.ignore(1 << 10, '\n');
     }
     return 0;
+}
+
+inline long ResidentBytes()
+{
+    return StatusBytes("VmRSS:");
+}
+
+// The most the process has held resident (since start or a reset of the peak).
+inline long PeakResidentBytes()
+{
+    return StatusBytes("VmHWM:");
 }
 
 inline uint64_t TabledFrames()

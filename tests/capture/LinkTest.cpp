@@ -7,6 +7,7 @@
 #include <thread>
 #include <vector>
 
+#include "CaseNames.h"
 #include "ErrorText.h"
 #include "Pty.h"
 #include "TestSupport.h"
@@ -110,6 +111,8 @@ struct FrameCase {
     uint32_t id;
     std::vector<uint8_t> data;
     const char *logLine;  // nullptr: nothing logged
+
+    friend void PrintTo(const FrameCase &c, std::ostream *os) { *os << c.what; }
 };
 
 class FrameReading : public Link, public ::testing::WithParamInterface<FrameCase> {};
@@ -146,6 +149,7 @@ INSTANTIATE_TEST_SUITE_P(
         FrameCase{"trilox_unmarked_11bit", 1, 0x80000000, std::string("\x70\x05\xFD\x00\x00\x00\x01", 7), true, 0x7E8,
                   {1}, "RxD: 70 05 FD 00 00 00 01 "},
         FrameCase{"other_type_dropped", 0, 0, std::string("\x55\x01\x07", 3), true, 0, {}, "RxD: 55 01 07 "},
+        FrameCase{"count_zero", 0, 0, std::string("\x55\x00", 2), true, 0, {}, "RxD: 55 00 No Data"},
         FrameCase{"count_below_identifier", 0, 0, std::string("\x70\x02\xFD\x00", 4), true, 0, {},
                   "RxD: 70 02 FD 00 "},
         FrameCase{"count_above_eight_data_bytes", 0, 0, std::string("\x70\x0D\xFD\x00\x00\x00", 6) + kPayload8 + "\x09",
@@ -153,7 +157,7 @@ INSTANTIATE_TEST_SUITE_P(
         FrameCase{"silence", 0, 0, "", true, 0, {}, nullptr},
         FrameCase{"count_missing", 0, 0, "\x70", false, 0, {}, nullptr},
         FrameCase{"payload_cut_short", 0, 0, std::string("\x70\x0C\xFD\x00", 4), false, 0, {}, nullptr}),
-    [](const auto &info) { return std::string(info.param.what); });
+    PrintedName());
 
 // An unplugged adapter, noticed wherever in a message: the same failure,
 // the same system error for the attempt to log.
@@ -191,6 +195,6 @@ TEST_P(HangUp, FailsTheReadWithTheSystemError)
 INSTANTIATE_TEST_SUITE_P(Messages, HangUp,
                          ::testing::Values(HangUpCase{"on_the_type_byte", ""}, HangUpCase{"on_the_count_byte", "\x70"},
                                            HangUpCase{"in_the_payload", std::string("\x70\x0C\xFD\x00", 4)}),
-                         [](const auto &info) { return std::string(info.param.what); });
+                         PrintedName());
 
 }  // namespace

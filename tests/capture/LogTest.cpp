@@ -2,7 +2,9 @@
 
 #include <cerrno>
 #include <filesystem>
+#include <iomanip>
 
+#include "CaseNames.h"
 #include "Clock.h"
 #include "LogText.h"
 #include "TestSupport.h"
@@ -16,6 +18,14 @@ struct HexCase {
     std::vector<uint8_t> bytes;
     int first, last;
     const char *text;
+
+    friend void PrintTo(const HexCase &c, std::ostream *os)
+    {
+        *os << "bytes";
+        for (const uint8_t b : c.bytes)
+            *os << ' ' << std::hex << std::uppercase << std::setw(2) << std::setfill('0') << int{b} << std::dec;
+        *os << " from " << c.first << " to " << c.last;
+    }
 };
 
 class HexDumpCases : public ::testing::TestWithParam<HexCase> {};
@@ -30,7 +40,8 @@ INSTANTIATE_TEST_SUITE_P(Dumps, HexDumpCases,
                          ::testing::Values(HexCase{{0x55, 0x03, 0x0A}, 1, 3, "55 03 0A "},
                                            HexCase{{0xFF}, 1, 1, "FF "},
                                            HexCase{{0xAB, 0xCD}, 2, 2, "CD "},
-                                           HexCase{{0x00}, 1, 0, "No Data"}));
+                                           HexCase{{0x00}, 1, 0, "No Data"}),
+                         PrintedName());
 
 TEST(LogText, StampsAreTenDigitsAndPeriodsHaveFourDecimals)
 {
@@ -152,6 +163,28 @@ TEST_F(CaptureLog, FailedWriteKeepsEveryLineForTheNextWrite)
     EXPECT_EQ(messages[0], "precious");
     EXPECT_NE(messages[1].find("Log file"), std::string::npos);
     EXPECT_EQ(messages[2], "later");
+}
+
+TEST_F(CaptureLog, PortSpeedIsStoredForTheLogEvenWhenThePortAnswersNothing)
+{
+    thread().lineConfig.BaudRate = 833333;
+    thread().SetPortSpeed(2000000);  // never opened: reading and applying the settings both fail
+    EXPECT_EQ(thread().lineConfig.BaudRate, 2000000u);
+    ASSERT_TRUE(thread().SaveLog());
+    const auto lines = thread().logBuffer.Lines();
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines[0].substr(12), "Continue ttyTEST Baud=2000000(833333) RTO=1000 RTS=ON");
+}
+
+TEST(LogBufferStore, TakesBackOnlyTheLineAddedLast)
+{
+    LogBuffer buffer;
+    buffer.Add("0000000001", "kept");
+    buffer.Add("0000000002", "taken back");
+    buffer.DropLast();
+    buffer.DropLast();  // nothing more to take back
+    EXPECT_EQ(buffer.Lines(), std::vector<std::string>{"0000000001: kept"});
+    EXPECT_EQ(buffer.TextBytes(), std::string("0000000001: kept\r\n").size());
 }
 
 TEST(LogBufferStore, KeepsLinesInOrderAcrossBlocksAndCostsLittleMoreThanItsText)

@@ -9,9 +9,10 @@
 #include <string>
 #include <thread>
 
+#include "CaseNames.h"
 #include "ErrorText.h"
-#include "SerialDevice.h"
 #include "Pty.h"
+#include "SerialDevice.h"
 #include "TestSupport.h"
 
 namespace {
@@ -50,7 +51,7 @@ TEST_P(RateReadBack, NonStandardRatesAreSetExactly)
     EXPECT_EQ(back.StopBits, 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Rates, RateReadBack, ::testing::Values(833333u, 2000000u, 115200u));
+INSTANTIATE_TEST_SUITE_P(Rates, RateReadBack, ::testing::Values(833333u, 2000000u, 115200u), testing_support::PrintedName());
 
 TEST(SerialDevice, MissingPortGivesFileNotFound)
 {

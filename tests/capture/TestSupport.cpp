@@ -4,55 +4,11 @@
 
 #include <algorithm>
 #include <fstream>
-#include <random>
 #include <sstream>
-#include <thread>
 
 namespace fs = std::filesystem;
 
 namespace testing_support {
-
-bool WaitFor(const std::function<bool()> &cond, std::chrono::milliseconds deadline)
-{
-    const auto end = std::chrono::steady_clock::now() + deadline;
-    while (!cond()) {
-        if (std::chrono::steady_clock::now() > end)
-            return cond();
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return true;
-}
-
-TempDir::TempDir()
-{
-    // A random name that nobody holds yet, on every platform.
-    std::random_device random;
-    do
-        path_ = fs::temp_directory_path() / ("vektamon-test-" + std::to_string(random()));
-    while (!fs::create_directory(path_));
-}
-
-std::string TempDir::logPath() const
-{
-    const std::u8string text = (path_ / "").u8string();
-    return {text.begin(), text.end()};
-}
-
-TempDir::~TempDir()
-{
-    std::error_code ignored;
-    fs::remove_all(path_, ignored);
-}
-
-std::vector<fs::path> TempDir::LogFiles() const
-{
-    std::vector<fs::path> files;
-    for (const auto &entry : fs::directory_iterator(path_))
-        if (entry.path().extension() == ".log")
-            files.push_back(entry.path());
-    std::sort(files.begin(), files.end());
-    return files;
-}
 
 std::string ReadFile(const fs::path &path)
 {
@@ -62,28 +18,49 @@ std::string ReadFile(const fs::path &path)
     return text.str();
 }
 
-std::vector<std::string> LogMessages(const std::string &fileText)
+std::vector<LogLine> LogLines(const std::string &fileText)
 {
-    std::vector<std::string> messages;
+    constexpr size_t kStampDigits = 10;
+    constexpr size_t kMessageStart = kStampDigits + 2;  // after the stamp and ": "
+    std::vector<LogLine> lines;
     size_t pos = 0;
     while (pos < fileText.size()) {
         const size_t end = fileText.find("\r\n", pos);
         const std::string line = fileText.substr(pos, end - pos);
-        messages.push_back(line.size() >= 12 ? line.substr(12) : line);
+        if (line.size() >= kMessageStart)
+            lines.push_back({static_cast<uint32_t>(std::stoul(line.substr(0, kStampDigits))), line.substr(kMessageStart)});
+        else
+            lines.push_back({0, line});
         if (end == std::string::npos)
             break;
         pos = end + 2;
     }
+    return lines;
+}
+
+std::vector<std::string> LogMessages(const std::string &fileText)
+{
+    std::vector<std::string> messages;
+    for (LogLine &line : LogLines(fileText))
+        messages.push_back(std::move(line.message));
     return messages;
+}
+
+std::vector<LogLine> AllLogLines(const TempDir &dir)
+{
+    std::vector<LogLine> all;
+    for (const auto &file : dir.LogFiles()) {
+        const auto lines = LogLines(ReadFile(file));
+        all.insert(all.end(), lines.begin(), lines.end());
+    }
+    return all;
 }
 
 std::vector<std::string> AllLogMessages(const TempDir &dir)
 {
     std::vector<std::string> all;
-    for (const auto &file : dir.LogFiles()) {
-        const auto messages = LogMessages(ReadFile(file));
-        all.insert(all.end(), messages.begin(), messages.end());
-    }
+    for (LogLine &line : AllLogLines(dir))
+        all.push_back(std::move(line.message));
     return all;
 }
 

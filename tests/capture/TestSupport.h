@@ -1,40 +1,33 @@
-// Helpers shared by the capture tests: temporary folders, condition waits,
-// and a capture thread started the way the window starts it.
+// Helpers shared by the capture tests: log files read back, and a capture
+// thread started the way the window starts it.
 #pragma once
 
-#include <chrono>
+#include <gtest/gtest.h>
+
+#include <cstdint>
 #include <filesystem>
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "TempDir.h"
 #include "Unit2.h"
+#include "Waiting.h"
 
 namespace testing_support {
 
-constexpr auto kDeadline = std::chrono::seconds(15);
-
-// Polls cond until it holds or the deadline passes; answers its last value.
-bool WaitFor(const std::function<bool()> &cond, std::chrono::milliseconds deadline = kDeadline);
-
-class TempDir {
-public:
-    TempDir();
-    ~TempDir();
-    const std::filesystem::path &path() const { return path_; }
-    // The folder as UTF-8 with a trailing separator, as logPath holds it.
-    std::string logPath() const;
-    std::vector<std::filesystem::path> LogFiles() const;
-
-private:
-    std::filesystem::path path_;
-};
-
 std::string ReadFile(const std::filesystem::path &path);
-// The lines of a log file (split at CR LF) without their stamps.
+// The lines of a log file (split at CR LF), each its stamp and its message.
+struct LogLine {
+    uint32_t stampMs = 0;
+    std::string message;
+};
+std::vector<LogLine> LogLines(const std::string &fileText);
+// The lines of a log file without their stamps.
 std::vector<std::string> LogMessages(const std::string &fileText);
-// All log files of a folder concatenated in name order, as messages.
+// All log files of a folder concatenated in name order, as lines and as
+// messages.
+std::vector<LogLine> AllLogLines(const TempDir &dir);
 std::vector<std::string> AllLogMessages(const TempDir &dir);
 
 bool Contains(const std::vector<std::string> &lines, const std::string &line);
@@ -42,6 +35,14 @@ size_t CountOf(const std::vector<std::string> &lines, const std::string &line);
 
 // Resets a record and fills it with the window's defaults for a capture.
 void PrepareControl(TCaptureControl &control, const TempDir &dir, const std::string &port);
+
+// A test with a log folder of its own, CaptureControl prepared for a port.
+class LoggedRun : public ::testing::Test {
+protected:
+    void Prepare(const std::string &port) { PrepareControl(CaptureControl, dir, port); }
+
+    TempDir dir;
+};
 
 // A capture thread on CaptureControl, ended through the handshake at scope exit.
 class CaptureThread {

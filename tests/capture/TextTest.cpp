@@ -2,6 +2,7 @@
 
 #include <cerrno>
 
+#include "CaseNames.h"
 #include "Cp1251.h"
 #include "ErrorText.h"
 #include "SerialDevice.h"
@@ -42,6 +43,8 @@ TEST(ErrorTexts, KindsHaveTheirOperatorTexts)
 struct PathCase {
     const char *name;
     const char *path;
+
+    friend void PrintTo(const PathCase &c, std::ostream *os) { *os << c.name << " is " << c.path; }
 };
 
 class PortNames : public ::testing::TestWithParam<PathCase> {};
@@ -56,7 +59,8 @@ INSTANTIATE_TEST_SUITE_P(Linux, PortNames,
                                            PathCase{"Com3", "/dev/ttyS2"}, PathCase{"COM0", "/dev/COM0"},
                                            PathCase{"COMX", "/dev/COMX"}, PathCase{"COM", "/dev/COM"},
                                            PathCase{"ttyUSB0", "/dev/ttyUSB0"},
-                                           PathCase{"/tmp/vekta/port", "/tmp/vekta/port"}));
+                                           PathCase{"/tmp/vekta/port", "/tmp/vekta/port"}),
+                         testing_support::PrintedName());
 
 TEST(SharedText, IsCutTo255BytesAndTerminated)
 {

@@ -67,7 +67,7 @@ std::vector<vektasim::CanFrame> LoggedFrames(const std::vector<LogLine> &lines, 
     const std::string prefix = "RxD(CAN): ";
     std::vector<vektasim::CanFrame> frames;
     for (size_t i = from; (i = FindLine(lines, prefix, i)) < lines.size(); ++i) {
-        std::istringstream fields(lines[i].text.substr(prefix.size()));
+        std::istringstream fields(lines[i].message.substr(prefix.size()));
         vektasim::CanFrame frame;
         char colon = 0;
         unsigned byte = 0;

@@ -110,27 +110,10 @@ std::string Listed(const std::vector<TraceEvent> &events)
     return text;
 }
 
-std::vector<LogLine> StampedLog(const testing_support::TempDir &dir)
-{
-    constexpr size_t kStampDigits = 10;
-    std::vector<LogLine> lines;
-    for (const auto &file : dir.LogFiles()) {
-        const std::string text = testing_support::ReadFile(file);
-        size_t pos = 0;
-        for (size_t end; (end = text.find("\r\n", pos)) != std::string::npos; pos = end + 2) {
-            const std::string line = text.substr(pos, end - pos);
-            if (line.size() >= kStampDigits + 2)
-                lines.push_back({static_cast<uint32_t>(std::stoul(line.substr(0, kStampDigits))),
-                                 line.substr(kStampDigits + 2)});
-        }
-    }
-    return lines;
-}
-
 size_t FindLine(const std::vector<LogLine> &lines, const std::string &prefix, size_t from)
 {
     for (size_t i = from; i < lines.size(); ++i)
-        if (lines[i].text.rfind(prefix, 0) == 0)
+        if (lines[i].message.rfind(prefix, 0) == 0)
             return i;
     return lines.size();
 }

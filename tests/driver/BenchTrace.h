@@ -54,12 +54,7 @@ std::vector<std::string> Describe(const std::vector<TraceEvent> &events);
 // One request a line, with the last digits of its time: "41234 ms: DTR on".
 std::string Listed(const std::vector<TraceEvent> &events);
 
-// A log line with its millisecond stamp, from the log files of a folder.
-struct LogLine {
-    uint32_t ms = 0;
-    std::string text;
-};
-std::vector<LogLine> StampedLog(const testing_support::TempDir &dir);
+using testing_support::LogLine;
 // Where the first line beginning with prefix stands at or after from, or
 // lines.size().
 size_t FindLine(const std::vector<LogLine> &lines, const std::string &prefix, size_t from = 0);

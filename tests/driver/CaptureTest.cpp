@@ -51,8 +51,8 @@ std::string Shown(const std::vector<LogLine> &lines, size_t from = 0)
 {
     std::string text;
     for (size_t i = from; i < lines.size(); ++i)
-        if (lines[i].text.rfind("RxD", 0) != 0)
-            text += std::to_string(lines[i].ms) + ": " + lines[i].text + "\n";
+        if (lines[i].message.rfind("RxD", 0) != 0)
+            text += std::to_string(lines[i].stampMs) + ": " + lines[i].message + "\n";
     return text;
 }
 
@@ -68,7 +68,7 @@ TEST_P(WholeCapture, InitialisesAndTakesTheTraceIntoTableAndLog)
         ASSERT_TRUE(WaitFor([] { return TabledFrames() >= kFramesToTake; })) << TabledFrames();
         thread.Stop();
     }
-    const auto lines = StampedLog(dir);
+    const auto lines = AllLogLines(dir);
     SCOPED_TRACE("log without the RxD lines:\n" + Shown(lines));
     ASSERT_EQ(CountLines(lines, "Open "), 1u) << "one attempt only";
 
@@ -167,8 +167,8 @@ protected:
             next = FindLine(lines, "Close ", i + 1);
             if (next >= resumed)
                 break;
-            const auto gap = std::chrono::milliseconds(lines[next].ms - lines[i].ms);
-            EXPECT_GE(gap, kRetryPause) << "between the attempts closed at " << lines[i].ms << " and " << lines[next].ms;
+            const auto gap = std::chrono::milliseconds(lines[next].stampMs - lines[i].stampMs);
+            EXPECT_GE(gap, kRetryPause) << "between the attempts closed at " << lines[i].stampMs << " and " << lines[next].stampMs;
             EXPECT_LT(gap, kRetryPause + kRetrySlack);
         }
     }
@@ -193,14 +193,14 @@ TEST_P(Replugged, LogsTheHangUpRetriesAndResumesOnTheSameName)
         thread.Stop();
     }
     if (HasFailure())
-        std::printf("%s", Shown(StampedLog(dir)).c_str());
+        std::printf("%s", Shown(AllLogLines(dir)).c_str());
     EXPECT_EQ(ConverterDevice(adapter), device) << "the converter came back under another name";
-    const auto lines = StampedLog(dir);
+    const auto lines = AllLogLines(dir);
     SCOPED_TRACE("log without the RxD lines:\n" + Shown(lines));
     const std::string open = "Open " + device + " Baud=833333(833333) RTO=1000";
     const size_t hangUp = FindLine(lines, SystemErrorText(InputOutputError()));
     ASSERT_LT(hangUp, lines.size()) << "the hang-up is not logged";
-    EXPECT_EQ(lines[hangUp + 1].text, "Close " + device);
+    EXPECT_EQ(lines[hangUp + 1].message, "Close " + device);
     size_t resumed = hangUp;
     for (size_t i = hangUp; (i = FindLine(lines, "Open ", i + 1)) < lines.size();)
         resumed = i;
@@ -211,7 +211,7 @@ TEST_P(Replugged, LogsTheHangUpRetriesAndResumesOnTheSameName)
     const size_t firstFrame = FindLine(lines, "RxD(CAN): ", resumed);
     ASSERT_LT(firstFrame, lines.size());
     EXPECT_EQ(UnbrokenRun(LoggedFrames(lines, resumed), ReplayedFrames(adapter)), "");
-    const auto toResume = std::chrono::milliseconds(lines[firstFrame].ms - lines[hangUp].ms);
+    const auto toResume = std::chrono::milliseconds(lines[firstFrame].stampMs - lines[hangUp].stampMs);
     EXPECT_LT(toResume, kResumeBound);
     std::printf("[ FIGURE   ] %s, away %lld ms: hang-up to reception %lld ms, %zu attempts\n", c.kind,
                 static_cast<long long>(c.away.count()), static_cast<long long>(toResume.count()),

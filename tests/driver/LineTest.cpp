@@ -136,7 +136,7 @@ TEST_P(ModemLines, FollowTheAdapterKindFromTheSetUpToTheClose)
         ASSERT_TRUE(WaitFor([] { return CaptureControl.frameCount.load() > 0; }));
         thread.Stop();
     }
-    const auto lines = StampedLog(dir);
+    const auto lines = AllLogLines(dir);
     EXPECT_EQ(CountLines(lines, "Open " + device + " Baud=833333(833333) RTO=1000"), 1u);
     EXPECT_EQ(CountLines(lines, "Open "), 1u);
     const LineStory story = StoryOf(trace.Since());

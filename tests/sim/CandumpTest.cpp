@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <ostream>
 #include <set>
 
+#include "CaseNames.h"
 #include "SimTestSupport.h"
 
 namespace {
@@ -28,6 +30,11 @@ struct GoodLine {
     bool extended;
     Bytes data;
 };
+
+void PrintTo(const GoodLine &c, std::ostream *out)
+{
+    *out << c.name << ": " << ::testing::PrintToString(c.line);
+}
 
 class CandumpGoodLine : public ::testing::TestWithParam<GoodLine> {};
 
@@ -55,13 +62,18 @@ INSTANTIATE_TEST_SUITE_P(
         GoodLine{"lower_case", "(1.5) vcan0 1abcdef0#0a0B", 0x1ABCDEF0, true, {0x0A, 0x0B}},
         GoodLine{"carriage_return", "(1.000000) can0 7E8#01\r", 0x7E8, false, {0x01}},
         GoodLine{"highest_ids", "(0.000001) can0 7FF#FF", 0x7FF, false, {0xFF}}),
-    [](const auto &info) { return std::string(info.param.name); });
+    testing_support::CaseName());
 
 struct BadLine {
     const char *name;
     std::string text;
     std::string message;  // after "path:"
 };
+
+void PrintTo(const BadLine &c, std::ostream *out)
+{
+    *out << c.name << ": " << c.message;
+}
 
 class CandumpBadLine : public ::testing::TestWithParam<BadLine> {};
 
@@ -94,7 +106,7 @@ INSTANTIATE_TEST_SUITE_P(
         BadLine{"too_few_fields", "(1.0) 123#00\n", "1: expected \"(time) interface ID#DATA\""},
         BadLine{"too_many_fields", "(1.0) can0 123#00 R\n", "1: expected \"(time) interface ID#DATA\""},
         BadLine{"backwards", kFirst + "(9.999999) can0 100#01\n", "2: time stamp goes backwards"}),
-    [](const auto &info) { return std::string(info.param.name); });
+    testing_support::CaseName());
 
 TEST(Candump, TimesCountFromTheFirstFrameToTheMicrosecond)
 {
@@ -120,12 +132,18 @@ TEST(Candump, MissingFileIsNamed)
 }
 
 struct TraceCase {
+    const char *name;
     const char *file;
     size_t frames;
     size_t ids;
     bool extended;
     uint64_t spanSeconds;
 };
+
+void PrintTo(const TraceCase &c, std::ostream *out)
+{
+    *out << c.name << ": " << c.file;
+}
 
 class RealTrace : public ::testing::TestWithParam<TraceCase> {};
 
@@ -146,7 +164,8 @@ TEST_P(RealTrace, LoadsWithTheCountsItsReadmeGives)
 }
 
 INSTANTIATE_TEST_SUITE_P(Traces, RealTrace,
-                         ::testing::Values(TraceCase{"truck-j1939-engine-on.log", 9950, 140, true, 12},
-                                           TraceCase{"ev-obd2-scan.log", 1845, 72, false, 1057}));
+                         ::testing::Values(TraceCase{"truck", "truck-j1939-engine-on.log", 9950, 140, true, 12},
+                                           TraceCase{"obd", "ev-obd2-scan.log", 1845, 72, false, 1057}),
+                         testing_support::CaseName());
 
 }  // namespace

@@ -1,6 +1,9 @@
 // The vektasim program's arguments.
 #include <gtest/gtest.h>
 
+#include <ostream>
+
+#include "CaseNames.h"
 #include "CommandLine.h"
 
 namespace {
@@ -14,6 +17,19 @@ struct GoodArgs {
     std::vector<std::string> args;
     std::function<bool(const CommandLine &)> holds;
 };
+
+void PrintArgs(const std::vector<std::string> &args, std::ostream *out)
+{
+    *out << "vektasim";
+    for (const std::string &arg : args)
+        *out << ' ' << arg;
+}
+
+void PrintTo(const GoodArgs &c, std::ostream *out)
+{
+    *out << c.name << ": ";
+    PrintArgs(c.args, out);
+}
 
 class CommandLineGood : public ::testing::TestWithParam<GoodArgs> {};
 
@@ -46,13 +62,19 @@ INSTANTIATE_TEST_SUITE_P(
         GoodArgs{"silent", {"--silent"}, [](const CommandLine &l) { return !l.options.answerCommands; }},
         GoodArgs{"record", {"--record", "/tmp/r.txt"}, [](const CommandLine &l) { return l.recordPath == "/tmp/r.txt"; }},
         GoodArgs{"help", {"--help"}, [](const CommandLine &l) { return l.help; }}),
-    [](const auto &info) { return std::string(info.param.name); });
+    testing_support::CaseName());
 
 struct BadArgs {
     const char *name;
     std::vector<std::string> args;
     std::string error;
 };
+
+void PrintTo(const BadArgs &c, std::ostream *out)
+{
+    *out << c.name << ": ";
+    PrintArgs(c.args, out);
+}
 
 class CommandLineBad : public ::testing::TestWithParam<BadArgs> {};
 
@@ -74,7 +96,7 @@ INSTANTIATE_TEST_SUITE_P(
                               "--flood takes a number of identifiers above 0, not \"many\""},
                       BadArgs{"frames_negative", {"--frames", "-1"}, "--frames takes a number, not \"-1\""},
                       BadArgs{"both_sources", {"--flood", "5", "--replay", "x"}, "--replay and --flood exclude each other"}),
-    [](const auto &info) { return std::string(info.param.name); });
+    testing_support::CaseName());
 
 TEST(CommandLine, UsageDocumentsEveryOption)
 {

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <ostream>
 
+#include "CaseNames.h"
 #include "SimTestSupport.h"
 
 namespace {
@@ -32,14 +34,33 @@ std::vector<Bytes> Wire(const std::vector<vektasim::ReceivedMessage> &messages)
     return wire;
 }
 
-class EveryCommand : public ::testing::TestWithParam<Bytes> {};
+struct CommandCase {
+    std::string name;
+    Bytes bytes;
+};
+
+void PrintTo(const CommandCase &c, std::ostream *out)
+{
+    *out << c.name << ": " << HexText(c.bytes);
+}
+
+// Each command of TRILOX's initialisation, named by its place and type.
+std::vector<CommandCase> InitCommandCases()
+{
+    std::vector<CommandCase> cases;
+    for (const Bytes &command : InitCommands(Kind::Trilox))
+        cases.push_back({"Command" + std::to_string(cases.size() + 1) + "_" + HexText({command[0]}), command});
+    return cases;
+}
+
+class EveryCommand : public ::testing::TestWithParam<CommandCase> {};
 
 TEST_P(EveryCommand, IsAnsweredWithItsOwnTypeAndRecordedExactly)
 {
     auto sim = StartQuiet();
     SlaveEnd slave(sim->PortPath());
     ASSERT_TRUE(slave.opened());
-    const Bytes &command = GetParam();
+    const Bytes &command = GetParam().bytes;
     ASSERT_TRUE(slave.Send(command));
     EXPECT_EQ(slave.ReadMessage(), (Bytes{command[0], 0x00}));
     ASSERT_TRUE(WaitFor([&] { return sim->Received().size() == 1; }));
@@ -50,7 +71,7 @@ TEST_P(EveryCommand, IsAnsweredWithItsOwnTypeAndRecordedExactly)
 }
 
 INSTANTIATE_TEST_SUITE_P(InitSequence, EveryCommand,
-                         ::testing::ValuesIn(InitCommands(Kind::Trilox)));
+                         ::testing::ValuesIn(InitCommandCases()), testing_support::CaseName());
 
 TEST(Commands, WholeInitialisationIsRecordedWithTheRateOfEachMessage)
 {
@@ -125,6 +146,11 @@ struct FaultCase {
     std::vector<Bytes> answers;
 };
 
+void PrintTo(const FaultCase &c, std::ostream *out)
+{
+    *out << c.name << ": " << c.answers.size() << " answers";
+}
+
 class AnswerFault : public ::testing::TestWithParam<FaultCase> {};
 
 TEST_P(AnswerFault, ShapesTheAnswers)
@@ -148,7 +174,7 @@ INSTANTIATE_TEST_SUITE_P(
                       FaultCase{"wrong_type_first", Fault::WrongTypeFirst,
                                 {{0xD2, 0x00}, {0x52, 0x00}, {0xDF, 0x00}, {0x5F, 0x00}}},
                       FaultCase{"wrong_type_only", Fault::WrongTypeOnly, {{0xD2, 0x00}, {0xDF, 0x00}}}),
-    [](const auto &info) { return std::string(info.param.name); });
+    testing_support::CaseName());
 
 TEST(Commands, SilenceAnswersNothingUntilLifted)
 {

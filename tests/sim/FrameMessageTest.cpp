@@ -1,13 +1,16 @@
 // Identifier coding of frame messages, for both widths and both kinds.
 #include <gtest/gtest.h>
 
-#include "Simulator.h"
+#include <ostream>
+
+#include "CaseNames.h"
+#include "SimTestSupport.h"
 
 namespace {
 
 using vektasim::CanFrame;
 using vektasim::Kind;
-using Bytes = std::vector<uint8_t>;
+using simtest::Bytes;
 
 struct EncodingCase {
     const char *name;
@@ -17,6 +20,13 @@ struct EncodingCase {
     Kind kind;
     Bytes wire;
 };
+
+void PrintTo(const EncodingCase &c, std::ostream *out)
+{
+    *out << c.name << ": ";
+    vektasim::PrintTo(c.kind, out);
+    *out << " sends " << simtest::HexText(c.wire);
+}
 
 class FrameEncoding : public ::testing::TestWithParam<EncodingCase> {};
 
@@ -50,7 +60,7 @@ INSTANTIATE_TEST_SUITE_P(
         EncodingCase{"diagnostic_29_vekta", 0x18DAF110, true, {}, Kind::Vekta, {0x70, 0x04, 0xC6, 0x1A, 0xF1, 0x10}},
         EncodingCase{"highest_29_trilox", 0x1FFFFFFF, true, {0xFF}, Kind::Trilox,
                      {0x70, 0x05, 0xFF, 0x5F, 0xFF, 0xFF, 0xFF}}),
-    [](const auto &info) { return std::string(info.param.name); });
+    testing_support::CaseName());
 
 TEST(FrameEncoding, LengthAboveEightIsCutToEight)
 {

@@ -1,11 +1,15 @@
 // Splitting the client's bytes into messages.
 #include <gtest/gtest.h>
 
+#include <ostream>
+
+#include "CaseNames.h"
 #include "MessageSplitter.h"
+#include "SimTestSupport.h"
 
 namespace {
 
-using Bytes = std::vector<uint8_t>;
+using simtest::Bytes;
 
 struct SplitCase {
     const char *name;
@@ -13,6 +17,11 @@ struct SplitCase {
     std::vector<Bytes> messages;
     Bytes unfinished;
 };
+
+void PrintTo(const SplitCase &c, std::ostream *out)
+{
+    *out << c.name << ": " << simtest::HexText(c.stream);
+}
 
 class MessageSplitting : public ::testing::TestWithParam<SplitCase> {};
 
@@ -40,7 +49,7 @@ INSTANTIATE_TEST_SUITE_P(
                       SplitCase{"payload", {0x57, 0x01, 0x03, 0x52}, {{0x57, 0x01, 0x03}}, {0x52}},
                       SplitCase{"type_zero", {0x00, 0x00}, {{0x00, 0x00}}, {}},
                       SplitCase{"count_only", {0x53, 0x20}, {}, {0x53, 0x20}}),
-    [](const auto &info) { return std::string(info.param.name); });
+    testing_support::CaseName());
 
 TEST(MessageSplitter, KeepsTheRateOfTheFirstByte)
 {

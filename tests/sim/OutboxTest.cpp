@@ -2,6 +2,9 @@
 // begun can be taken back without breaking the one under way.
 #include <gtest/gtest.h>
 
+#include <ostream>
+
+#include "CaseNames.h"
 #include "Outbox.h"
 
 namespace {
@@ -42,9 +45,15 @@ protected:
 };
 
 struct WriteCase {
+    const char *name;
     size_t written;
     std::vector<uint32_t> sent;
 };
+
+void PrintTo(const WriteCase &c, std::ostream *out)
+{
+    *out << c.name << ": " << c.written << " bytes written";
+}
 
 class OutboxWrites : public OutboxTest, public ::testing::WithParamInterface<WriteCase> {};
 
@@ -56,14 +65,22 @@ TEST_P(OutboxWrites, CountFramesOnlyOnceWholeOnTheWire)
 }
 
 INSTANTIATE_TEST_SUITE_P(Amounts, OutboxWrites,
-                         ::testing::Values(WriteCase{0, {}}, WriteCase{7, {}}, WriteCase{8, {1}}, WriteCase{10, {1}},
-                                           WriteCase{16, {1, 2}}, WriteCase{30, {1, 2, 3}}));
+                         ::testing::Values(WriteCase{"Nothing", 0, {}}, WriteCase{"PartOfTheFirst", 7, {}},
+                                           WriteCase{"TheFirst", 8, {1}}, WriteCase{"IntoTheSecond", 10, {1}},
+                                           WriteCase{"TwoFrames", 16, {1, 2}}, WriteCase{"Everything", 30, {1, 2, 3}}),
+                         testing_support::CaseName());
 
 struct DropCase {
+    const char *name;
     size_t written;
     size_t pendingAfter;  // the message under way stays whole, answers stay
     std::vector<uint32_t> dropped;
 };
+
+void PrintTo(const DropCase &c, std::ostream *out)
+{
+    *out << c.name << ": " << c.written << " bytes written, " << c.pendingAfter << " pending after";
+}
 
 class OutboxDrops : public OutboxTest, public ::testing::WithParamInterface<DropCase> {};
 
@@ -77,8 +94,10 @@ TEST_P(OutboxDrops, TakeBackOnlyWhatHasNotBegun)
 }
 
 INSTANTIATE_TEST_SUITE_P(Amounts, OutboxDrops,
-                         ::testing::Values(DropCase{0, 2, {1, 2, 3}}, DropCase{1, 9, {2, 3}}, DropCase{8, 2, {2, 3}},
-                                           DropCase{9, 1, {2, 3}}, DropCase{11, 5, {3}}, DropCase{30, 0, {}}));
+                         ::testing::Values(DropCase{"Nothing", 0, 2, {1, 2, 3}}, DropCase{"FirstBegun", 1, 9, {2, 3}},
+                                           DropCase{"FirstWhole", 8, 2, {2, 3}}, DropCase{"AnswerBegun", 9, 1, {2, 3}},
+                                           DropCase{"SecondBegun", 11, 5, {3}}, DropCase{"Everything", 30, 0, {}}),
+                         testing_support::CaseName());
 
 TEST(Outbox, AnswersMoveUpOverDroppedFramesAndNoise)
 {

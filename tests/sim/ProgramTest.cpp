@@ -10,6 +10,7 @@
 
 #include <cstdio>
 
+#include "CaseNames.h"
 #include "SimTestSupport.h"
 
 extern char **environ;
@@ -86,7 +87,17 @@ bool Exists(const std::string &path)
     return ::lstat(path.c_str(), &info) == 0;
 }
 
-class ProgramSignal : public ::testing::TestWithParam<int> {};
+struct SignalCase {
+    const char *name;
+    int signal;
+};
+
+void PrintTo(const SignalCase &c, std::ostream *out)
+{
+    *out << c.name << " (" << c.signal << ")";
+}
+
+class ProgramSignal : public ::testing::TestWithParam<SignalCase> {};
 
 TEST_P(ProgramSignal, ServesItsLinkUntilTheSignalAndRemovesIt)
 {
@@ -102,11 +113,13 @@ TEST_P(ProgramSignal, ServesItsLinkUntilTheSignalAndRemovesIt)
         ASSERT_TRUE(client.Initialise(vektasim::Kind::Trilox));
         EXPECT_EQ(client.ReadMessage().at(0), 0x70);
     }
-    EXPECT_EQ(program.Stop(GetParam()), 0);
+    EXPECT_EQ(program.Stop(GetParam().signal), 0);
     EXPECT_FALSE(Exists(link));
 }
 
-INSTANTIATE_TEST_SUITE_P(Signals, ProgramSignal, ::testing::Values(SIGINT, SIGTERM));
+INSTANTIATE_TEST_SUITE_P(Signals, ProgramSignal,
+                         ::testing::Values(SignalCase{"SIGINT", SIGINT}, SignalCase{"SIGTERM", SIGTERM}),
+                         testing_support::CaseName());
 
 TEST(Program, BadArgumentsServeNothing)
 {

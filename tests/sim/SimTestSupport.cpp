@@ -3,56 +3,28 @@
 #include <asm/termbits.h>
 #include <fcntl.h>
 #include <poll.h>
-#include <stdlib.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <stdexcept>
-#include <thread>
+#include <chrono>
+#include <cstdio>
+
+#include "ExpectedWire.h"
 
 namespace simtest {
 
 namespace {
 
-constexpr auto kPollStep = std::chrono::milliseconds(2);
 constexpr int kReadPollMs = 100;
 
 }  // namespace
 
-bool WaitFor(const std::function<bool()> &cond, std::chrono::milliseconds deadline)
-{
-    const auto end = std::chrono::steady_clock::now() + deadline;
-    while (!cond()) {
-        if (std::chrono::steady_clock::now() > end)
-            return cond();
-        std::this_thread::sleep_for(kPollStep);
-    }
-    return true;
-}
-
-TempDir::TempDir()
-{
-    std::string pattern = (std::filesystem::temp_directory_path() / "vektasim-test-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr)
-        throw std::runtime_error("mkdtemp failed");
-    path_ = pattern;
-}
-
-TempDir::~TempDir()
-{
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-}
-
 std::vector<Bytes> InitCommands(vektasim::Kind kind)
 {
     std::vector<Bytes> commands;
-    if (kind == vektasim::Kind::Trilox) {
-        Bytes setup = {0x59, 0x20};
-        setup.resize(34, 0x00);
-        commands.push_back(setup);
-    }
+    if (kind == vektasim::Kind::Trilox)
+        commands.push_back(testing_support::TriloxSetup());
     Bytes filters = {0x53, 0x20};
     filters.resize(34, 0x00);
     commands.push_back({0x5F, 0x00});
@@ -62,6 +34,19 @@ std::vector<Bytes> InitCommands(vektasim::Kind kind)
     commands.push_back({0x52, 0x00});
     commands.push_back({0x57, 0x01, 0x03});
     return commands;
+}
+
+std::string HexText(const Bytes &bytes)
+{
+    std::string text;
+    for (uint8_t byte : bytes) {
+        char pair[4];
+        std::snprintf(pair, sizeof pair, "%02X", byte);
+        if (!text.empty())
+            text += ' ';
+        text += pair;
+    }
+    return text;
 }
 
 SlaveEnd::SlaveEnd(const std::string &path)

@@ -1,40 +1,33 @@
-// Helpers of the simulator tests: condition waits, temporary folders, and the
+// Helpers of the simulator tests: the initialisation's commands and the
 // client end of the pseudo-terminal driven with plain POSIX calls.
 #pragma once
 
-#include <chrono>
 #include <cstdint>
 #include <deque>
-#include <filesystem>
-#include <functional>
+#include <ostream>
 #include <string>
 #include <vector>
 
+#include "KindPrinting.h"
 #include "Simulator.h"
+#include "TempDir.h"
+#include "Waiting.h"
 
 namespace simtest {
 
 using Bytes = std::vector<uint8_t>;
+using testing_support::kDeadline;
+using testing_support::TempDir;
+using testing_support::WaitFor;
 
-constexpr auto kDeadline = std::chrono::seconds(10);
 constexpr uint32_t kLineRate = 833333;
 constexpr uint32_t kTriloxSetupRate = 2000000;
 
-// Polls cond until it holds or the deadline passes; answers its last value.
-bool WaitFor(const std::function<bool()> &cond, std::chrono::milliseconds deadline = kDeadline);
-
-class TempDir {
-public:
-    TempDir();
-    ~TempDir();
-    const std::filesystem::path &path() const { return path_; }
-
-private:
-    std::filesystem::path path_;
-};
-
 // The command sequence a capture sends, with TRILOX's extra first command.
 std::vector<Bytes> InitCommands(vektasim::Kind kind);
+
+// Bytes as upper-case hex pairs between blanks, for test case printouts.
+std::string HexText(const Bytes &bytes);
 
 // What the capture program does with the serial port, minus the program.
 class SlaveEnd {

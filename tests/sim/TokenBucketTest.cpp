@@ -1,6 +1,9 @@
 // The throttle's arithmetic on given time points; no clock is read.
 #include <gtest/gtest.h>
 
+#include <ostream>
+
+#include "CaseNames.h"
 #include "TokenBucket.h"
 
 namespace {
@@ -14,9 +17,15 @@ constexpr size_t kBurstBytes = 256;
 const Clock::time_point kT0{};
 
 struct RefillCase {
+    const char *name;
     std::chrono::microseconds after;
     size_t available;
 };
+
+void PrintTo(const RefillCase &c, std::ostream *out)
+{
+    *out << c.name << ": " << c.after.count() << " us after, " << c.available << " bytes";
+}
 
 class TokenBucketRefill : public ::testing::TestWithParam<RefillCase> {};
 
@@ -29,10 +38,12 @@ TEST_P(TokenBucketRefill, GrowsAtTheRateUpToTheBurst)
 }
 
 INSTANTIATE_TEST_SUITE_P(Times, TokenBucketRefill,
-                         ::testing::Values(RefillCase{0us, 0}, RefillCase{12us, 0}, RefillCase{13us, 1},
-                                           RefillCase{1200us, 99}, RefillCase{1201us, 100},
-                                           RefillCase{3000us, 249}, RefillCase{1s, kBurstBytes},
-                                           RefillCase{1h, kBurstBytes}));
+                         ::testing::Values(RefillCase{"AtOnce", 0us, 0}, RefillCase{"BeforeOneByte", 12us, 0},
+                                           RefillCase{"OneByte", 13us, 1}, RefillCase{"Before100", 1200us, 99},
+                                           RefillCase{"Bytes100", 1201us, 100}, RefillCase{"Bytes249", 3000us, 249},
+                                           RefillCase{"OneSecond", 1s, kBurstBytes},
+                                           RefillCase{"OneHour", 1h, kBurstBytes}),
+                         testing_support::CaseName());
 
 TEST(TokenBucket, SaysHowLongUntilBytesAreAllowed)
 {

@@ -2,8 +2,11 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <ostream>
 #include <set>
+#include <string>
 
+#include "CaseNames.h"
 #include "SimTestSupport.h"
 
 namespace {
@@ -30,6 +33,13 @@ struct FloodCase {
     uint64_t frames;
     bool extended;
 };
+
+void PrintTo(const FloodCase &c, std::ostream *out)
+{
+    *out << c.name << ": ";
+    vektasim::PrintTo(c.kind, out);
+    *out << ", " << c.ids << " ids, " << c.frames << " frames";
+}
 
 class Flood : public ::testing::TestWithParam<FloodCase> {};
 
@@ -68,7 +78,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(FloodCase{"vekta_500", Kind::Vekta, 500, 5000, false},
                       FloodCase{"trilox_2048", Kind::Trilox, 2048, 4096, false},
                       FloodCase{"trilox_3000", Kind::Trilox, 3000, 6000, true}),
-    [](const auto &info) { return std::string(info.param.name); });
+    testing_support::CaseName());
 
 struct ReplayCase {
     const char *name;
@@ -77,6 +87,11 @@ struct ReplayCase {
     bool loop;
     uint64_t limit;  // 0: the whole file once
 };
+
+void PrintTo(const ReplayCase &c, std::ostream *out)
+{
+    *out << c.name << ": " << c.file << (c.loop ? " looped" : "");
+}
 
 class Replay : public ::testing::TestWithParam<ReplayCase> {};
 
@@ -108,7 +123,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(ReplayCase{"obd_once", "ev-obd2-scan.log", Kind::Vekta, false, 0},
                       ReplayCase{"obd_looped", "ev-obd2-scan.log", Kind::Vekta, true, 2000},
                       ReplayCase{"truck_trilox", "truck-j1939-engine-on.log", Kind::Trilox, false, 0}),
-    [](const auto &info) { return std::string(info.param.name); });
+    testing_support::CaseName());
 
 TEST(Replay, UnreadableFileFailsTheStart)
 {
@@ -122,9 +137,15 @@ TEST(Replay, UnreadableFileFailsTheStart)
 }
 
 struct GeneratorCase {
+    const char *name;
     Kind kind;
     bool hasExtended;
 };
+
+void PrintTo(const GeneratorCase &c, std::ostream *out)
+{
+    *out << c.name << (c.hasExtended ? ", with 29-bit frames" : "");
+}
 
 class Generator : public ::testing::TestWithParam<GeneratorCase> {};
 
@@ -142,11 +163,11 @@ TEST_P(Generator, SendsChangingPeriodicFramesTheKindCanDecode)
         ASSERT_EQ(slave.ReadMessage().at(0), 0x70) << i;
     ASSERT_TRUE(WaitFor([&] { return sim->FramesSent() >= kFrames; }));
     std::set<uint32_t> ids;
-    std::set<Bytes> data;
+    std::set<std::string> data;  // the bytes of each distinct payload
     bool extended = false;
     for (const CanFrame &f : sim->SentFrames()) {
         ids.insert(f.id);
-        data.insert(Bytes(f.data, f.data + f.length));
+        data.insert(std::string(reinterpret_cast<const char *>(f.data), f.length));
         extended = extended || f.extended;
     }
     EXPECT_GE(ids.size(), 4u);
@@ -156,7 +177,9 @@ TEST_P(Generator, SendsChangingPeriodicFramesTheKindCanDecode)
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, Generator,
-                         ::testing::Values(GeneratorCase{Kind::Vekta, false}, GeneratorCase{Kind::Trilox, true}));
+                         ::testing::Values(GeneratorCase{"VEKTA", Kind::Vekta, false},
+                                           GeneratorCase{"TRILOX", Kind::Trilox, true}),
+                         testing_support::CaseName());
 
 TEST(Throttle, PacedOutputStillCarriesEveryFrame)
 {

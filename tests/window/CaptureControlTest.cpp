@@ -3,13 +3,17 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QSpinBox>
 
 #include <cerrno>
+#include <ostream>
+#include <string>
+#include <vector>
 
+#include "CaseNames.h"
 #include "DropDownComboBox.h"
 #include "ErrorText.h"
 #include "FormFixture.h"
+#include "SpinEdit.h"
 #include "Unit2.h"
 
 namespace {
@@ -82,10 +86,16 @@ TEST_F(CaptureControlTest, StartCopiesEveryFieldThenRequestsTheRun)
 }
 
 struct GroupCase {
+    const char *name;
     int bits;
     const char *text;
     uint32_t value;
 };
+
+void PrintTo(const GroupCase &c, std::ostream *out)
+{
+    *out << c.name << ": BITS index " << c.bits << ", '" << c.text << "' gives 0x" << std::hex << std::uppercase << c.value << std::dec;
+}
 
 class GroupBitTest : public CaptureControlTest, public testing::WithParamInterface<GroupCase> {};
 
@@ -104,8 +114,59 @@ TEST_P(GroupBitTest, Bit31MarksA29BitGroup)
 }
 
 INSTANTIATE_TEST_SUITE_P(Groups, GroupBitTest, testing::Values(
-    GroupCase{0, "7E0", 0x7E0u}, GroupCase{1, "7E0", 0x800007E0u}, GroupCase{0, "80000000", 0x80000000u},
-    GroupCase{1, "", 0x80000000u}, GroupCase{-1, "7E0", 0x7E0u}));
+    GroupCase{"Can11", 0, "7E0", 0x7E0u}, GroupCase{"Can29", 1, "7E0", 0x800007E0u},
+    GroupCase{"Can11WithBit31", 0, "80000000", 0x80000000u}, GroupCase{"Can29Empty", 1, "", 0x80000000u},
+    GroupCase{"NoSelection", -1, "7E0", 0x7E0u}),
+    testing_support::CaseName());
+
+struct SpinTextCase {
+    const char *name;
+    const char *text;
+    int value;
+};
+
+void PrintTo(const SpinTextCase &c, std::ostream *out)
+{
+    *out << c.name << ": '" << c.text << "' gives " << c.value;
+}
+
+class SpinTextTest : public CaptureControlTest, public testing::WithParamInterface<SpinTextCase> {
+protected:
+    // What an operator could leave in the field, typed or pasted.
+    static void Enter(TSpinEdit *spin, const char *text) { spin->findChild<QLineEdit *>()->setText(text); }
+};
+
+TEST_P(SpinTextTest, StartAndTheSettingsFileTakeTheNumberOrZero)
+{
+    TForm1 &form = CreateIdleForm();
+    Enter(form.SpinEdit1, GetParam().text);
+    Enter(form.SpinEdit3, GetParam().text);
+    form.Button1Click();
+    EXPECT_EQ(CaptureControl.canBaud, static_cast<uint32_t>(GetParam().value));
+    EXPECT_EQ(CaptureControl.rto, static_cast<uint32_t>(GetParam().value));
+    form.Button2Click();
+    ASSERT_TRUE(CloseForm());
+    const std::vector<std::string> lines = SettingsLines();
+    ASSERT_EQ(lines.size(), 22u);
+    EXPECT_EQ(lines[8], std::to_string(GetParam().value));
+    EXPECT_EQ(lines[9], std::to_string(GetParam().value));
+}
+
+TEST_P(SpinTextTest, EndingTheEditShowsTheNumberThatCounts)
+{
+    TForm1 &form = CreateIdleForm();
+    Enter(form.SpinEdit1, GetParam().text);
+    form.SpinEdit1->interpretText();  // what leaving the field does
+    EXPECT_EQ(form.SpinEdit1->value(), GetParam().value);
+    EXPECT_EQ(form.SpinEdit1->Value(), GetParam().value);
+    EXPECT_EQ(form.SpinEdit1->text(), QString::number(GetParam().value));
+}
+
+INSTANTIATE_TEST_SUITE_P(Texts, SpinTextTest, testing::Values(
+    SpinTextCase{"Empty", "", 0}, SpinTextCase{"LoneMinus", "-", 0}, SpinTextCase{"Letters", "12a", 0},
+    SpinTextCase{"Fraction", "1.5", 0}, SpinTextCase{"Beyond32Bits", "99999999999", 0},
+    SpinTextCase{"Number", "250000", 250000}, SpinTextCase{"Negative", "-7", -7}),
+    testing_support::CaseName());
 
 TEST_F(CaptureControlTest, VektaIsHardwareZero)
 {
@@ -117,10 +178,15 @@ TEST_F(CaptureControlTest, VektaIsHardwareZero)
 }
 
 struct FailedStartCase {
-    const char *field;
+    const char *name;  // the field that does not convert
     std::function<void(TForm1 &)> spoil;
     const char *error;
 };
+
+void PrintTo(const FailedStartCase &c, std::ostream *out)
+{
+    *out << c.name << ": " << c.error;
+}
 
 class FailedStartTest : public CaptureControlTest, public testing::WithParamInterface<FailedStartCase> {};
 
@@ -141,7 +207,7 @@ INSTANTIATE_TEST_SUITE_P(Fields, FailedStartTest, testing::Values(
     FailedStartCase{"RMSK2", [](TForm1 &f) { f.Edit8->setText("FFF "); }, "'FFF ' is not a valid hexadecimal value."},
     FailedStartCase{"SAMP", [](TForm1 &f) { f.ComboBox3->setCurrentIndex(-1); }, "'' is not a valid integer value."},
     FailedStartCase{"SJW", [](TForm1 &f) { f.ComboBox4->setCurrentIndex(-1); }, "'' is not a valid integer value."}),
-    [](const testing::TestParamInfo<FailedStartCase> &info) { return std::string(info.param.field); });
+    testing_support::CaseName());
 
 TEST_F(CaptureControlTest, ButtonsFollowTheRequestWord)
 {
@@ -176,9 +242,15 @@ TEST_F(CaptureControlTest, ARunOnAnAbsentPortShowsTheSystemsMessage)
 }
 
 struct StateCase {
+    const char *name;
     int32_t state;
     const char *text;
 };
+
+void PrintTo(const StateCase &c, std::ostream *out)
+{
+    *out << c.name << ": state " << c.state << " shows '" << c.text << "'";
+}
 
 class StateTextTest : public CaptureControlTest, public testing::WithParamInterface<StateCase> {};
 
@@ -195,14 +267,22 @@ TEST_P(StateTextTest, ShowsWhatTheThreadDoes)
 }
 
 INSTANTIATE_TEST_SUITE_P(States, StateTextTest, testing::Values(
-    StateCase{0, "Простой"}, StateCase{1, "Открытие ttyUSB0"}, StateCase{4, "Обмен (- мс)"},
-    StateCase{6, "Инициализация TRILOX"}, StateCase{5, "Открытие ttyUSB0"}, StateCase{-1, "Открытие ttyUSB0"}));
+    StateCase{"Idle", 0, "Простой"}, StateCase{"Opening", 1, "Открытие ttyUSB0"},
+    StateCase{"Receiving", 4, "Обмен (- мс)"}, StateCase{"Initialising", 6, "Инициализация TRILOX"},
+    StateCase{"OtherKeepsTheText", 5, "Открытие ttyUSB0"}, StateCase{"NegativeKeepsTheText", -1, "Открытие ttyUSB0"}),
+    testing_support::CaseName());
 
 struct ErrorsCase {
+    const char *name;
     int32_t kind;
     uint32_t sysError;
     const char *first;
 };
+
+void PrintTo(const ErrorsCase &c, std::ostream *out)
+{
+    *out << c.name << ": errorKind " << c.kind << ", sysError " << c.sysError;
+}
 
 class ErrorsTextTest : public CaptureControlTest, public testing::WithParamInterface<ErrorsCase> {};
 
@@ -218,8 +298,10 @@ TEST_P(ErrorsTextTest, ShowsTheAdapterErrorThenTheSystemsMessage)
 }
 
 INSTANTIATE_TEST_SUITE_P(Errors, ErrorsTextTest, testing::Values(
-    ErrorsCase{0, 0, "-"}, ErrorsCase{7, 0, "Ошибка TxD"}, ErrorsCase{1, 0, "Device отсутствует"},
-    ErrorsCase{2, 0, "ECU не отвечает"}, ErrorsCase{8, 0, "Ошибка RxD"}, ErrorsCase{3, 0, "-"},
-    ErrorsCase{0, ENOENT, "-"}, ErrorsCase{7, EACCES, "Ошибка TxD"}));
+    ErrorsCase{"None", 0, 0, "-"}, ErrorsCase{"TxD", 7, 0, "Ошибка TxD"},
+    ErrorsCase{"NoDevice", 1, 0, "Device отсутствует"}, ErrorsCase{"NoEcu", 2, 0, "ECU не отвечает"},
+    ErrorsCase{"RxD", 8, 0, "Ошибка RxD"}, ErrorsCase{"UnknownKind", 3, 0, "-"},
+    ErrorsCase{"SystemOnly", 0, ENOENT, "-"}, ErrorsCase{"TxDAndSystem", 7, EACCES, "Ошибка TxD"}),
+    testing_support::CaseName());
 
 }  // namespace

@@ -2,14 +2,23 @@
 
 #include <QStringList>
 
+#include <ostream>
+
+#include "CaseNames.h"
 #include "ErrorBox.h"
 
 namespace {
 
 struct StopCase {
+    const char *name;
     const char *message;
     const char *shown;
 };
+
+void PrintTo(const StopCase &c, std::ostream *out)
+{
+    *out << c.name << ": '" << c.message << "' shows as '" << c.shown << "'";
+}
 
 class FullStopTest : public testing::TestWithParam<StopCase> {};
 
@@ -19,14 +28,15 @@ TEST_P(FullStopTest, AppendsAFullStopAfterCharactersAboveIt)
 }
 
 INSTANTIATE_TEST_SUITE_P(Messages, FullStopTest, testing::Values(
-    StopCase{"File access denied", "File access denied."},
-    StopCase{"Already ended.", "Already ended."},
-    StopCase{"In brackets (x)", "In brackets (x)"},
-    StopCase{"'' is not a valid integer value", "'' is not a valid integer value."},
-    StopCase{"Ends in a quote '", "Ends in a quote '"},
-    StopCase{"Ends in a slash/", "Ends in a slash/."},
-    StopCase{"Ошибка", "Ошибка."},
-    StopCase{"", ""}));
+    StopCase{"Letter", "File access denied", "File access denied."},
+    StopCase{"FullStop", "Already ended.", "Already ended."},
+    StopCase{"Bracket", "In brackets (x)", "In brackets (x)"},
+    StopCase{"Word", "'' is not a valid integer value", "'' is not a valid integer value."},
+    StopCase{"Quote", "Ends in a quote '", "Ends in a quote '"},
+    StopCase{"Slash", "Ends in a slash/", "Ends in a slash/."},
+    StopCase{"Cyrillic", "Ошибка", "Ошибка."},
+    StopCase{"Empty", "", ""}),
+    testing_support::CaseName());
 
 TEST(ErrorReport, ShowErrorGoesThroughTheCurrentReport)
 {

@@ -3,13 +3,16 @@
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QScreen>
-#include <QSpinBox>
 
 #include <climits>
+#include <optional>
+#include <ostream>
 
+#include "CaseNames.h"
 #include "DropDownComboBox.h"
 #include "FormFixture.h"
 #include "SettingsFile.h"
+#include "SpinEdit.h"
 #include "StringGrid.h"
 #include "Unit2.h"
 
@@ -124,10 +127,16 @@ TEST_F(FormSettingsTest, AFileOfFiveLinesAppliesThemAndStopsAtTheSixth)
 }
 
 struct BadLineCase {
-    size_t index;
+    const char *name;
+    size_t index;  // from 0
     const char *value;
     const char *error;
 };
+
+void PrintTo(const BadLineCase &c, std::ostream *out)
+{
+    *out << c.name << ": line " << c.index + 1 << " '" << c.value << "'";
+}
 
 class BadLineTest : public FormSettingsTest, public testing::WithParamInterface<BadLineCase> {};
 
@@ -142,21 +151,88 @@ TEST_P(BadLineTest, StopsTheLoadAtTheLineThatDoesNotConvert)
 }
 
 INSTANTIATE_TEST_SUITE_P(Lines, BadLineTest, testing::Values(
-    BadLineCase{2, "x", "'x' is not a valid integer value."},
-    BadLineCase{6, "yes", "'yes' is not a valid boolean value."},
-    BadLineCase{7, "", "'' is not a valid boolean value."},
-    BadLineCase{8, "5e5", "'5e5' is not a valid integer value."},
-    BadLineCase{19, "wide", "'wide' is not a valid integer value."},
-    BadLineCase{21, "-", "'-' is not a valid integer value."}));
+    BadLineCase{"SampleIndex", 2, "x", "'x' is not a valid integer value."},
+    BadLineCase{"AdapterLog", 6, "yes", "'yes' is not a valid boolean value."},
+    BadLineCase{"CanLogEmpty", 7, "", "'' is not a valid boolean value."},
+    BadLineCase{"CanBaudReal", 8, "5e5", "'5e5' is not a valid integer value."},
+    BadLineCase{"Width", 19, "wide", "'wide' is not a valid integer value."},
+    BadLineCase{"Left", 21, "-", "'-' is not a valid integer value."}),
+    testing_support::CaseName());
 
-TEST_F(FormSettingsTest, CheckBoxLinesReadNumbersAndWords)
+struct CheckLineCase {
+    const char *name;
+    const char *line;
+    std::optional<bool> checked;  // nothing: the line does not convert
+};
+
+void PrintTo(const CheckLineCase &c, std::ostream *out)
 {
-    WriteSettings(FileWith({{6, "TRUE"}, {7, "false"}}));
-    TForm1 &form = CreateForm();
-    EXPECT_TRUE(errors_.isEmpty()) << errors_.join('\n').toStdString();
-    EXPECT_TRUE(form.CheckBox1->isChecked());
-    EXPECT_FALSE(form.CheckBox2->isChecked());
+    *out << c.name << ": '" << c.line << "' ";
+    *out << (!c.checked ? "does not convert" : *c.checked ? "checks" : "unchecks");
 }
+
+class CheckLineTest : public FormSettingsTest, public testing::WithParamInterface<CheckLineCase> {};
+
+TEST_P(CheckLineTest, ReadsNumbersAndWords)
+{
+    WriteSettings(FileWith({{6, GetParam().line}, {7, GetParam().line}}));
+    TForm1 &form = CreateForm();
+    if (!GetParam().checked) {
+        EXPECT_EQ(errors_, QStringList{QString("'%1' is not a valid boolean value.").arg(GetParam().line)});
+        EXPECT_FALSE(form.CheckBox1->isChecked());  // the default stays
+        return;
+    }
+    EXPECT_TRUE(errors_.isEmpty()) << errors_.join('\n').toStdString();
+    EXPECT_EQ(form.CheckBox1->isChecked(), *GetParam().checked);
+    EXPECT_EQ(form.CheckBox2->isChecked(), *GetParam().checked);
+}
+
+INSTANTIATE_TEST_SUITE_P(Lines, CheckLineTest, testing::Values(
+    CheckLineCase{"MinusOne", "-1", true}, CheckLineCase{"One", "1", true}, CheckLineCase{"Zero", "0", false},
+    CheckLineCase{"Words", "TRUE", true}, CheckLineCase{"LowerWord", "false", false},
+    CheckLineCase{"Fraction", "2.5", true}, CheckLineCase{"Exponent", "1e3", true},
+    CheckLineCase{"RealZero", "0.0", false}, CheckLineCase{"MinusZero", "-0", false},
+    CheckLineCase{"Tiny", "1e-999", true}, CheckLineCase{"Yes", "yes", std::nullopt},
+    CheckLineCase{"LeadingBlank", " 1", std::nullopt}, CheckLineCase{"NotANumber", "nan", std::nullopt},
+    CheckLineCase{"Infinity", "inf", std::nullopt}),
+    testing_support::CaseName());
+
+struct StoredHexCase {
+    const char *name;
+    const char *text;
+    std::optional<uint32_t> value;  // nothing: Start refuses the text
+};
+
+void PrintTo(const StoredHexCase &c, std::ostream *out)
+{
+    *out << c.name << ": '" << c.text << "'";
+}
+
+class StoredHexTest : public FormSettingsTest, public testing::WithParamInterface<StoredHexCase> {};
+
+// Only the settings file can put more than eight characters into an address field.
+TEST_P(StoredHexTest, StartCountsTheLastEightCharacters)
+{
+    WriteSettings(FileWith({{0, "/nonexistent/vektamon-port"}, {12, GetParam().text}}));
+    TForm1 &form = CreateForm();
+    ASSERT_TRUE(errors_.isEmpty()) << errors_.join('\n').toStdString();
+    ASSERT_EQ(form.Edit3->text(), GetParam().text);
+    form.Button1Click();
+    if (GetParam().value) {
+        EXPECT_TRUE(errors_.isEmpty()) << errors_.join('\n').toStdString();
+        EXPECT_EQ(CaptureControl.rmsk1, *GetParam().value);
+    } else {
+        EXPECT_EQ(errors_, QStringList{QString("'%1' is not a valid hexadecimal value.").arg(GetParam().text)});
+    }
+    form.Button2Click();
+}
+
+INSTANTIATE_TEST_SUITE_P(Texts, StoredHexTest, testing::Values(
+    StoredHexCase{"TwelveDigits", "0123456789AB", 0x456789ABu},
+    StoredHexCase{"WordsBefore", "mask 00000FFF", 0x00000FFFu},
+    StoredHexCase{"StrayBefore", "G00000001", 0x00000001u},
+    StoredHexCase{"StrayAmongTheLastEight", "12345678G9", std::nullopt}),
+    testing_support::CaseName());
 
 TEST_F(FormSettingsTest, AnIndexOutsideItsListLeavesNoSelectionAndIsWrittenBackAsMinusOne)
 {
@@ -195,16 +271,27 @@ TEST_F(FormSettingsTest, ClosingAtOnceStillEndsTheThread)
     EXPECT_TRUE(CloseForm());
 }
 
-TEST_F(FormSettingsTest, AFailedSaveKeepsTheWindowOpenAndTheThreadRunning)
+TEST_F(FormSettingsTest, AFailedSaveKeepsTheWindowOpenOnceThenTheNextCloseEndsItUnsaved)
 {
     TForm1 &form = CreateForm();
-    std::filesystem::create_directories(SettingsPath() + ".new");
+    std::filesystem::create_directories(SettingsPath() + ".new");  // the save cannot write
     EXPECT_FALSE(form.close());
     EXPECT_EQ(errors_, QStringList{"Invalid filename."});
     EXPECT_EQ(CaptureControl.flags.load(), FlagWord::kAlive);
-    std::filesystem::remove(SettingsPath() + ".new");
-    EXPECT_TRUE(CloseForm());  // closing again repeats the whole save
-    EXPECT_EQ(SettingsLines().size(), 22u);
+    EXPECT_TRUE(CloseForm());
+    EXPECT_EQ(errors_.size(), 1) << "the second close saved again";
+    EXPECT_FALSE(std::filesystem::exists(SettingsPath()));
+}
+
+TEST_F(FormSettingsTest, TheFolderIsCutAt255BytesOnACharacterBoundary)
+{
+    // 254 bytes, then a two-byte letter that would straddle the limit.
+    std::string folder = folder_.string() + "/";
+    folder += std::string(254 - folder.size(), 'a');
+    form_ = std::make_unique<TForm1>(folder + "ж/");
+    EXPECT_EQ(LoadText(CaptureControl.logPath), folder);
+    ASSERT_TRUE(CloseForm());
+    EXPECT_TRUE(std::filesystem::exists(folder + "vektamon.set"));
 }
 
 }  // namespace

@@ -3,14 +3,16 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QSpinBox>
 #include <QTimer>
 
 #include <climits>
+#include <ostream>
 
+#include "CaseNames.h"
 #include "DropDownComboBox.h"
 #include "FormFixture.h"
 #include "PortList.h"
+#include "SpinEdit.h"
 #include "StringGrid.h"
 
 namespace {
@@ -141,9 +143,15 @@ TEST_F(LayoutTest, GridHasElevenColumnsOfTheDesignedWidths)
 }
 
 struct ResizeCase {
+    const char *name;
     QSize proposed;
     int height;
 };
+
+void PrintTo(const ResizeCase &c, std::ostream *out)
+{
+    *out << c.name << ": " << c.proposed.width() << " x " << c.proposed.height() << " gives height " << c.height;
+}
 
 class ResizeRuleTest : public FormTest, public testing::WithParamInterface<ResizeCase> {};
 
@@ -164,14 +172,15 @@ TEST_P(ResizeRuleTest, KeepsTheWidthAndAddsWholeGridRows)
 }
 
 INSTANTIATE_TEST_SUITE_P(Sizes, ResizeRuleTest, testing::Values(
-    ResizeCase{{409, 300}, 293},
-    ResizeCase{{800, 300}, 293},
-    ResizeCase{{100, 274}, 274},
-    ResizeCase{{409, 100}, 274},
-    ResizeCase{{409, -5}, 274},
-    ResizeCase{{409, 292}, 274},
-    ResizeCase{{409, 293}, 293},
-    ResizeCase{{409, 360}, 350}));
+    ResizeCase{"OneRowMore", {409, 300}, 293},
+    ResizeCase{"Wider", {800, 300}, 293},
+    ResizeCase{"Narrower", {100, 274}, 274},
+    ResizeCase{"BelowTheMinimum", {409, 100}, 274},
+    ResizeCase{"Negative", {409, -5}, 274},
+    ResizeCase{"JustShortOfARow", {409, 292}, 274},
+    ResizeCase{"ExactlyARow", {409, 293}, 293},
+    ResizeCase{"RoundedDown", {409, 360}, 350}),
+    testing_support::CaseName());
 
 TEST_F(LayoutTest, AShownWindowKeepsTheRuleWhenResized)
 {

@@ -1,11 +1,11 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <filesystem>
-
-#include <unistd.h>
+#include <fstream>
+#include <optional>
 
 #include "PortList.h"
+#include "TempDir.h"
 
 namespace {
 
@@ -19,49 +19,74 @@ TEST(FilterComPorts, KeepsComNamesOfAtMostSixCharactersInTheSystemsOrder)
     EXPECT_TRUE(FilterComPorts({}).empty());
 }
 
-class TtyDevicesTest : public testing::Test {
+// A fake /sys/class/tty: an entry folder, its "device" link and, for the
+// serial core's ports, the UART type.
+class SerialTtysTest : public testing::Test {
 protected:
-    void SetUp() override
+    void Entry(const std::string &name, bool withDevice = true, std::optional<std::string> type = std::nullopt) const
     {
-        folder_ = fs::temp_directory_path() / ("vektawindow-tty-" + std::to_string(::getpid()));
-        fs::remove_all(folder_);
-        fs::create_directories(folder_);
-    }
-    void TearDown() override { fs::remove_all(folder_); }
-
-    void Entry(const std::string &name, bool withDevice) const
-    {
-        fs::create_directories(folder_ / name);
+        fs::create_directories(dir_.path() / name);
         if (withDevice)
-            fs::create_directories(folder_ / name / "device");
+            fs::create_directory_symlink(dir_.path(), dir_.path() / name / "device");
+        if (type)
+            std::ofstream(dir_.path() / name / "type") << *type << "\n";
     }
+    std::vector<std::string> Found() const { return SerialTtys(dir_.path().string()); }
 
-    fs::path folder_;
+    testing_support::TempDir dir_;
 };
 
-TEST_F(TtyDevicesTest, ListsTheEntriesThatHaveADevice)
+TEST_F(SerialTtysTest, UsbConvertersFirstThenUartsEachInNaturalOrder)
 {
-    Entry("ttyS0", true);
-    Entry("ttyUSB0", true);
-    Entry("ttyACM3", true);
+    for (const char *name : {"ttyS10", "ttyUSB10", "ttyACM1", "ttyS2", "ttyUSB2", "ttyACM0", "ttyS0", "ttyUSB0"})
+        Entry(name, true, std::string(name).starts_with("ttyS") ? "4" : "");
+    EXPECT_EQ(Found(), (std::vector<std::string>{"ttyUSB0", "ttyUSB2", "ttyUSB10", "ttyACM0", "ttyACM1", "ttyS0",
+                                                 "ttyS2", "ttyS10"}));
+}
+
+TEST_F(SerialTtysTest, LeavesOutTtySWithoutAUart)
+{
+    Entry("ttyS0", true, "4");   // 16550A
+    Entry("ttyS1", true, "0");   // unknown: no hardware behind it
+    Entry("ttyS2", true);        // no type reported
+    Entry("ttyS3", true, "");    // an empty type
+    Entry("ttyS31", true, "0");
+    Entry("ttyS4", true, "16");
+    EXPECT_EQ(Found(), (std::vector<std::string>{"ttyS0", "ttyS4"}));
+}
+
+TEST_F(SerialTtysTest, LeavesOutWhatIsNoSerialPort)
+{
+    Entry("ttyUSB0");
+    Entry("ttyUSB1", false);  // no device behind it
     Entry("tty1", false);
+    Entry("tty", false);
     Entry("console", false);
-    std::vector<std::string> found = TtyDevices(folder_.string());
-    std::sort(found.begin(), found.end());
-    EXPECT_EQ(found, (std::vector<std::string>{"ttyACM3", "ttyS0", "ttyUSB0"}));
+    Entry("ptmx", false);
+    Entry("ttySAC0", true, "4");
+    Entry("ttyUSBx");
+    Entry("ttyS", true, "4");
+    EXPECT_EQ(Found(), (std::vector<std::string>{"ttyUSB0"}));
 }
 
-TEST_F(TtyDevicesTest, AMissingFolderGivesNoPorts)
+TEST_F(SerialTtysTest, LeadingZerosAndLongNumbersKeepNaturalOrder)
 {
-    EXPECT_TRUE(TtyDevices((folder_ / "absent").string()).empty());
+    for (const char *name : {"ttyUSB100000000000000000001", "ttyUSB007", "ttyUSB7", "ttyUSB08", "ttyUSB99"})
+        Entry(name);
+    EXPECT_EQ(Found(), (std::vector<std::string>{"ttyUSB007", "ttyUSB7", "ttyUSB08", "ttyUSB99",
+                                                 "ttyUSB100000000000000000001"}));
 }
 
-TEST(SystemPortNames, NamesDevicesOfTheSystemsTtyClass)
+TEST_F(SerialTtysTest, AMissingFolderGivesNoPorts)
 {
-    for (const std::string &name : SystemPortNames()) {
-        EXPECT_EQ(name.find('/'), std::string::npos) << name;
+    EXPECT_TRUE(SerialTtys((dir_.path() / "absent").string()).empty());
+}
+
+TEST(SystemPortNames, NamesSerialPortsOfTheSystemsTtyClass)
+{
+    EXPECT_EQ(SystemPortNames(), SerialTtys("/sys/class/tty"));
+    for (const std::string &name : SystemPortNames())
         EXPECT_TRUE(fs::exists("/sys/class/tty/" + name + "/device")) << name;
-    }
 }
 
 }  // namespace

@@ -4,13 +4,17 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QTimer>
 
 #include <fstream>
+#include <ostream>
 #include <set>
 
+#include "CaseNames.h"
 #include "DropDownComboBox.h"
 #include "FormFixture.h"
 #include "Simulator.h"
+#include "SpinEdit.h"
 #include "StatusGrid.h"
 #include "StringGrid.h"
 #include "Unit2.h"
@@ -24,6 +28,11 @@ struct KindCase {
     int hardware;
     const char *name;
 };
+
+void PrintTo(const KindCase &c, std::ostream *out)
+{
+    *out << c.name << " (index " << c.hardware << ")";
+}
 
 class WholeCaptureTest : public FormTest, public testing::WithParamInterface<KindCase> {
 protected:
@@ -44,12 +53,13 @@ protected:
     }
 
     // Creates the window, chooses the simulated port and presses Start.
-    TForm1 &StartCapture()
+    TForm1 &StartCapture(int rto = 1000)
     {
         TForm1 &form = CreateForm();
         form.ComboBox1->setEditText(QString::fromStdString(simulator_->PortPath()));
         form.ComboBox2->setCurrentIndex(GetParam().hardware);
         form.CheckBox2->setChecked(true);
+        form.SpinEdit3->setValue(rto);
         form.Button1->click();
         return form;
     }
@@ -59,7 +69,7 @@ protected:
         std::set<std::string> ids;
         const uint16_t count = CaptureControl.frameCount.load(std::memory_order_acquire);
         for (uint16_t row = 0; row < count; ++row)
-            ids.insert(CellText(CaptureControl.frames[row], StatusColumn::kId, false));
+            ids.emplace(CellText(CaptureControl.frames[row], StatusColumn::kId, false).View());
         return ids;
     }
 
@@ -127,8 +137,31 @@ TEST_P(WholeCaptureTest, ClosingDuringARunEndsItAndTheThread)
     EXPECT_EQ(SettingsLines().size(), 22u);
 }
 
+TEST_P(WholeCaptureTest, WhileACloseWaitsForTheThreadNoButtonCanBePressed)
+{
+    TForm1 &form = StartCapture(3000);
+    ASSERT_TRUE(WaitUntil([&form] { return form.StringGrid1->RowCount() >= 4; }));
+    // A silent adapter holds each read for the whole RTO, and so the close.
+    simulator_->SetFault(vektasim::Fault::Silence);
+    int ticksWhileWaiting = 0;
+    QObject::connect(form.Timer1, &QTimer::timeout, &form, [&form, &ticksWhileWaiting] {
+        if (CaptureControl.flags.load() != FlagWord::kEnd)
+            return;
+        ++ticksWhileWaiting;
+        for (QPushButton *button : {form.Button1, form.Button2, form.Button3})
+            EXPECT_FALSE(button->isEnabled()) << button->text().toStdString();
+        form.Button1->click();
+        uint16_t started = FlagWord::kStart;
+        if (CaptureControl.flags.compare_exchange_strong(started, FlagWord::kEnd))
+            ADD_FAILURE() << "Start was taken while the close waited";  // undone, so the close can end
+    });
+    ASSERT_TRUE(CloseForm());
+    EXPECT_GT(ticksWhileWaiting, 0) << "the close did not wait";
+    EXPECT_TRUE(errors_.isEmpty()) << errors_.join('\n').toStdString();
+}
+
 INSTANTIATE_TEST_SUITE_P(Adapters, WholeCaptureTest,
     testing::Values(KindCase{vektasim::Kind::Vekta, 0, "VEKTA"}, KindCase{vektasim::Kind::Trilox, 1, "TRILOX"}),
-    [](const testing::TestParamInfo<KindCase> &info) { return std::string(info.param.name); });
+    testing_support::CaseName());
 
 }  // namespace

@@ -114,13 +114,13 @@ protected:
         EXPECT_TRUE(std::none_of(messages.begin(), messages.end(),
                                  [](const std::string &m) { return m.rfind("Open ", 0) == 0; }));
         EXPECT_TRUE(RecordedSince(adapter, recordedBefore).empty()) << "nothing may reach the adapter";
-        const auto lines = bench_support::StampedLog(dir);
+        const auto lines = AllLogLines(dir);
         uint32_t shortest = UINT32_MAX, longest = 0;
         for (size_t i = bench_support::FindLine(lines, "Close "), next;
              (next = bench_support::FindLine(lines, "Close ", i + 1)) < lines.size(); i = next) {
-            const uint32_t gap = lines[next].ms - lines[i].ms;
-            EXPECT_GE(gap, kRetryPauseMs) << "attempts closed at " << lines[i].ms;
-            EXPECT_LT(gap, kRetryPauseMs + kRetrySlackMs) << "attempts closed at " << lines[i].ms;
+            const uint32_t gap = lines[next].stampMs - lines[i].stampMs;
+            EXPECT_GE(gap, kRetryPauseMs) << "attempts closed at " << lines[i].stampMs;
+            EXPECT_LT(gap, kRetryPauseMs + kRetrySlackMs) << "attempts closed at " << lines[i].stampMs;
             shortest = std::min(shortest, gap);
             longest = std::max(longest, gap);
         }

@@ -1,0 +1,181 @@
+#!/usr/bin/env bash
+# Tests the Debian package as a user gets it: builds it, checks it with
+# lintian, installs it with apt, and drives the installed program's real
+# window on a virtual X display (Xvfb, the small window manager evilwm, real
+# input through xdotool), as the unprivileged user nobody with a temporary
+# home, from a folder nobody cannot write, against the installed vektasim run
+# as that user too:
+#   1. installed program as nobody: the files go to ~/.local/share/vektamon/;
+#   2. a copy in a folder nobody can write: the files go beside it;
+#   3. installed program as root: the files go to root's ~/.local/share/vektamon/,
+#      never into the program's folder.
+# Each scenario types the adapter's port, ticks "CAN LOG", presses "Пуск",
+# cuts the log with "В ЛОГ" until received frames are in it, presses "Стоп"
+# and closes the window with the window manager's close key; the installed
+# vektalog then reads the logs. Needs root (for
+# apt and to act as nobody); it leaves no package installed that was not.
+# VEKTA_BUILD names the package's build folder (default build-test/package).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+if [ "$(id -u)" -ne 0 ]; then
+  exec sudo --preserve-env=VEKTA_BUILD "$0" "$@"
+fi
+
+build=${VEKTA_BUILD:-build-test/package}
+deb=$(VEKTA_BUILD=$build scripts/package.sh | tail -n 1)
+echo "=== package: $deb, installed size $(dpkg-deb -f "$deb" Installed-Size) KiB"
+lintian --fail-on error,warning "$deb"
+echo "lintian: no errors, no warnings"
+
+work=$(mktemp -d /tmp/vektamon-package-test.XXXXXX)
+chmod 755 "$work"
+was_installed=$(dpkg-query -W -f='${Status}' vektamon 2>/dev/null | grep -c "install ok installed" || true)
+pids=()
+cleanup() {
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
+  if [ "$was_installed" -eq 0 ]; then
+    apt-get purge -y -qq -o DPkg::Lock::Timeout=600 vektamon >/dev/null 2>&1 || true
+  fi
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+apt-get install -y -qq --no-install-recommends -o DPkg::Lock::Timeout=600 "$(realpath "$deb")" >/dev/null
+[ -x /usr/bin/vektamon ] && [ -x /usr/bin/vektasim ] && [ -x /usr/bin/vektalog ]
+echo "installed with apt"
+
+fail() {
+  echo "FAILED: $*" >&2
+  exit 1
+}
+
+# wait_for SECONDS DESCRIPTION COMMAND...: polls the command until it holds.
+wait_for() {
+  local seconds=$1 what=$2
+  shift 2
+  local deadline=$((SECONDS + seconds))
+  until "$@"; do
+    [ $SECONDS -lt $deadline ] || fail "$what (waited ${seconds} s)"
+    sleep 0.2
+  done
+}
+
+# The virtual display, reachable by every local user, and its window manager.
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.err" &
+pids+=($!)
+wait_for 30 "Xvfb did not start" test -s "$work/display"
+export DISPLAY=":$(cat "$work/display")"
+mkdir -p "$work/wm"
+HOME="$work/wm" evilwm -fn fixed --bind "Control+Alt+Escape=delete" 2>"$work/wm.err" &
+pids+=($!)
+wait_for 30 "the window manager did not start" sh -c "xprop -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id'"
+
+# run_as USER HOME COMMAND... &: runs the command in the background (so $! is
+# its process) as that user with a clean environment of its own, in the root
+# folder, which only root may write.
+run_as() {
+  local user=$1 home=$2
+  shift 2
+  cd /
+  exec setpriv --reuid="$(id -u "$user")" --regid="$(id -g "$user")" --clear-groups \
+    env -i HOME="$home" PATH=/usr/bin:/bin DISPLAY="$DISPLAY" XDG_RUNTIME_DIR="$home/runtime" \
+    QT_QPA_PLATFORM=xcb LANG=C.UTF-8 "$@"
+}
+
+# click WINDOW X Y: a real button-1 click at client coordinates of the window.
+click() {
+  xdotool mousemove --window "$1" "$2" "$3" click 1
+}
+
+# Client positions of the controls (the designed layout).
+port_field=(112 18)
+can_log=(160 162)
+start_button=(125 220)
+stop_button=(205 220)
+cut_button=(285 220)
+
+log_with_frames() {
+  grep -lq "RxD(CAN): " "$1"/*.log 2>/dev/null
+}
+
+# scenario NAME USER PROGRAM FILES_FOLDER: one capture through the window of
+# PROGRAM run as USER; its settings and logs must land in FILES_FOLDER (a path
+# under the user's home, which is $home).
+scenario() {
+  local name=$1 user=$2 program=$3 files=$4
+  echo "=== $name"
+  local folder before
+  folder=$(dirname "$program")
+  [ ! -e "$files/vektamon.set" ] || fail "$files/vektamon.set exists before the run"
+  before=$(ls "$folder")
+
+  run_as "$user" "$home" vektasim --link "$home/adapter" >"$work/$name-sim.out" 2>&1 &
+  local sim=$!
+  pids+=($sim)
+  wait_for 30 "vektasim made no port" test -e "$home/adapter"
+
+  run_as "$user" "$home" "$program" >"$work/$name.out" 2>&1 &
+  local program_pid=$!
+  pids+=($program_pid)
+  local window
+  window=$(timeout 60 xdotool search --sync --onlyvisible --name '^VEKTA Sniffer v') ||
+    fail "no window appeared: $(cat "$work/$name.out")"
+  window=${window%%$'\n'*}
+
+  click "$window" "${port_field[@]}"
+  xdotool key --clearmodifiers ctrl+a
+  xdotool type --delay 20 "$home/adapter"
+  click "$window" "${can_log[@]}"
+  click "$window" "${start_button[@]}"
+  # "В ЛОГ" works once the run is under way; cut until frames are in a log.
+  local deadline=$((SECONDS + 60))
+  until log_with_frames "$files"; do
+    [ $SECONDS -lt $deadline ] || fail "no log with received frames in $files: $(ls -la "$files" 2>&1)"
+    click "$window" "${cut_button[@]}"
+    sleep 0.5
+  done
+  click "$window" "${stop_button[@]}"
+  # The close key goes to the window under the pointer.
+  xdotool mousemove --window "$window" 200 100 key --clearmodifiers ctrl+alt+Escape
+  wait_for 60 "the program did not end after the close" sh -c "! kill -0 $program_pid 2>/dev/null"
+  wait "$program_pid" || fail "the program ended with status $?: $(cat "$work/$name.out")"
+  kill "$sim"
+  wait "$sim" 2>/dev/null || true
+
+  local settings="$files/vektamon.set"
+  [ -f "$settings" ] || fail "no $settings: $(ls -la "$files" 2>&1)"
+  [ "$(tr -d '\r' <"$settings" | wc -l)" -eq 22 ] || fail "$settings is not 22 lines"
+  [ "$(head -n 1 "$settings" | tr -d '\r')" = "$home/adapter" ] || fail "$settings does not hold the typed port"
+  [ "$(sed -n 8p "$settings" | tr -d '\r')" = "-1" ] || fail "$settings does not hold CAN LOG ticked"
+  grep -q "Continue $home/adapter Baud=" "$files"/*.log || fail "no log cut in $files"
+  [ "$files" = "$folder" ] || [ "$(ls "$folder")" = "$before" ] || fail "files were written beside $program"
+  vektalog candump "$files"/*.log >"$work/$name.candump" 2>&1 || true
+  grep -q "^([0-9]*\.[0-9]*) can0 " "$work/$name.candump" ||
+    fail "vektalog read no frames from the logs: $(head -c 2000 "$work/$name.candump")"
+  echo "vektamon.set and $(ls "$files"/*.log | wc -l) log(s) in $files; vektalog reads them"
+}
+
+# fresh_home USER: a new, empty home owned by the user, in $home.
+fresh_home() {
+  home=$(mktemp -d "$work/home.XXXXXX")
+  mkdir -m 700 "$home/runtime"
+  chown -R "$1:$(id -gn "$1")" "$home"
+  chmod 700 "$home"
+}
+
+fresh_home nobody
+scenario installed-as-nobody nobody /usr/bin/vektamon "$home/.local/share/vektamon"
+
+fresh_home nobody
+mkdir "$home/copy"
+cp /usr/bin/vektamon "$home/copy/"
+chown -R nobody:nogroup "$home/copy"
+scenario copy-as-nobody nobody "$home/copy/vektamon" "$home/copy"
+[ ! -e "$home/.local/share/vektamon" ] || fail "the writable copy used the per-user folder"
+
+fresh_home root
+scenario installed-as-root root /usr/bin/vektamon "$home/.local/share/vektamon"
+
+echo "package: 3 passed, 0 failed"

@@ -1,0 +1,194 @@
+// A long capture whose log folder runs full: on a small tmpfs of the test's
+// own, the log fills it, lines are kept and then counted as lost, and once
+// space is back the log is written with a line saying what was lost.
+#include <gtest/gtest.h>
+
+#include <sys/mount.h>
+#include <sys/statvfs.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+
+#include "Figures.h"
+#include "SimSupport.h"
+#include "TestSupport.h"
+#include "Unit2.h"
+
+namespace {
+
+using namespace testing_support;
+namespace fs = std::filesystem;
+
+constexpr auto kFloodDeadline = std::chrono::minutes(3);
+
+// A tmpfs mounted for the test; mounting needs root, as in CI.
+class Tmpfs {
+public:
+    Tmpfs(const fs::path &at, const std::string &size) : at_(at)
+    {
+        const std::string options = "size=" + size;
+        mounted_ = ::mount("tmpfs", at.c_str(), "tmpfs", MS_NOSUID | MS_NODEV, options.c_str()) == 0;
+        if (!mounted_)
+            error_ = std::strerror(errno);
+    }
+    ~Tmpfs()
+    {
+        if (mounted_) {
+            EXPECT_EQ(::umount2(at_.c_str(), MNT_DETACH), 0) << std::strerror(errno);
+        }
+    }
+    bool mounted() const { return mounted_; }
+    const std::string &error() const { return error_; }
+    uint64_t FreeBytes() const
+    {
+        struct statvfs info {};
+        EXPECT_EQ(::statvfs(at_.c_str(), &info), 0);
+        return uint64_t{info.f_bavail} * info.f_frsize;
+    }
+
+private:
+    fs::path at_;
+    bool mounted_ = false;
+    std::string error_;
+};
+
+bool WriteBallast(const fs::path &path, uint64_t bytes)
+{
+    std::ofstream out(path, std::ios::binary);
+    const std::string chunk(1 << 20, 'b');
+    for (; bytes >= chunk.size(); bytes -= chunk.size())
+        out.write(chunk.data(), static_cast<std::streamsize>(chunk.size()));
+    out.write(chunk.data(), static_cast<std::streamsize>(bytes));
+    out.close();
+    return static_cast<bool>(out);
+}
+
+// The flood's running number of a frame, from its identifier and the pass
+// number it carries in its first four data bytes.
+uint64_t FloodSequence(const std::string &canLine, uint32_t floodIds)
+{
+    // "RxD(CAN): 000001F3: 0A 00 00 00 0A 00 00 00 "
+    const uint32_t id = static_cast<uint32_t>(std::stoul(canLine.substr(10, 8), nullptr, 16));
+    uint64_t pass = 0;
+    for (int k = 3; k >= 0; --k)
+        pass = (pass << 8) | std::stoul(canLine.substr(20 + 3 * static_cast<size_t>(k), 2), nullptr, 16);
+    return pass * floodIds + id;
+}
+
+bool IsCanLine(const std::string &message)
+{
+    return message.rfind("RxD(CAN): ", 0) == 0;
+}
+
+class DiskFull : public ::testing::Test {
+protected:
+    TempDir logs;  // the tmpfs goes on it, and comes off before it is removed
+};
+
+TEST_F(DiskFull, LinesAreKeptThenCountedAndTheLossIsReportedOnceSpaceIsBack)
+{
+    constexpr uint32_t kFloodIds = 500;
+    // Text of about 83 MiB: more than memory may keep while the disk is full.
+    constexpr uint64_t kFloodFrames = 1500000;
+    constexpr uint64_t kRoomLeft = 8 << 20;  // less than the bound writes at once
+    constexpr uint32_t kAfterIds = 0x7FF;
+    constexpr uint32_t kAfterFrames = 1000;
+
+    Tmpfs disk(logs.path(), "96m");
+    ASSERT_TRUE(disk.mounted()) << "cannot mount a tmpfs for the test (it needs root): " << disk.error();
+    const fs::path ballast = logs.path() / "ballast";
+    ASSERT_TRUE(WriteBallast(ballast, disk.FreeBytes() - kRoomLeft));
+
+    vektasim::Options options;
+    options.traffic = vektasim::Traffic::Flood;
+    options.floodIds = kFloodIds;
+    options.frameLimit = kFloodFrames;
+    auto sim = StartSimulator(options);
+    PrepareControl(CaptureControl, logs, sim->PortPath());
+    CaptureControl.adapterLog = false;
+    CaptureThread thread;
+    thread.Start();
+
+    // Reception and the table go on while the log cannot be written.
+    ASSERT_TRUE(WaitFor([] { return TabledFrames() == kFloodFrames; }, kFloodDeadline))
+        << TabledFrames() << " frames tabled since the last initialisation, " << sim->FramesSent() << " sent";
+    EXPECT_EQ(CaptureControl.sysError.load(), static_cast<uint32_t>(ENOSPC));
+    const uint64_t lost = CaptureControl.logLinesLost;
+    EXPECT_GT(lost, 0u);
+    EXPECT_EQ(CaptureControl.state.load(), CaptureState::kReceiving);
+    for (const auto &file : fs::directory_iterator(logs.path()))
+        EXPECT_EQ(file.path(), ballast);  // no file half written, none left empty
+
+    ASSERT_TRUE(fs::remove(ballast));
+    ASSERT_TRUE(WaitFor([] { return CaptureControl.sysError.load() == 0; }));
+    std::vector<vektasim::CanFrame> after(kAfterFrames);
+    for (uint32_t i = 0; i < kAfterFrames; ++i) {
+        after[i].id = kAfterIds;
+        after[i].length = 1;
+        after[i].data[0] = static_cast<uint8_t>(i);
+    }
+    sim->QueueFrames(after);
+    ASSERT_TRUE(WaitFor([] { return TabledFrames() == kFloodFrames + kAfterFrames; }));
+    thread.Stop();
+    EXPECT_EQ(CaptureControl.logLinesLost, lost);
+
+    std::vector<LogLine> lines;
+    for (const auto &file : logs.LogFiles()) {
+        auto more = LogLines(ReadFile(file));
+        lines.insert(lines.end(), std::make_move_iterator(more.begin()), std::make_move_iterator(more.end()));
+    }
+    size_t failures = 0;
+    size_t lossLine = 0;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        if (lines[i].message.rfind("Log file ", 0) == 0) {
+            ++failures;
+            EXPECT_NE(lines[i].message.find(": No space left on device"), std::string::npos) << lines[i].message;
+        }
+        if (lines[i].message.rfind("Lost ", 0) == 0) {
+            EXPECT_EQ(lossLine, 0u) << "a second loss line: " << lines[i].message;
+            lossLine = i;
+        }
+    }
+    EXPECT_EQ(failures, 1u);  // one for the whole stretch of failed writes
+    ASSERT_GT(lossLine, 0u);
+
+    // Every flood frame up to the loss is logged in order, the rest are the lost ones.
+    uint64_t kept = 0;
+    for (size_t i = 0; i < lossLine; ++i) {
+        if (IsCanLine(lines[i].message)) {
+            ASSERT_EQ(FloodSequence(lines[i].message, kFloodIds), kept++) << lines[i].message;
+        }
+    }
+    EXPECT_EQ(kept + lost, kFloodFrames);
+
+    char first[11];
+    char last[11];
+    unsigned long long count = 0;
+    ASSERT_EQ(std::sscanf(lines[lossLine].message.c_str(), "Lost %llu log lines from %10s to %10s", &count, first,
+                          last),
+              3)
+        << lines[lossLine].message;
+    EXPECT_EQ(count, lost);
+    EXPECT_LE(lines[lossLine - 1].stampMs, std::stoul(first));
+    EXPECT_LE(std::stoul(first), std::stoul(last));
+    EXPECT_LE(std::stoul(last), lines[lossLine].stampMs);
+
+    // Logging goes on after the loss: a new stretch with every later frame.
+    ASSERT_GT(lines.size(), lossLine + 2);
+    EXPECT_EQ(lines[lossLine + 1].message.rfind("Continue ", 0), 0u);
+    size_t afterLogged = 0;
+    for (size_t i = lossLine + 1; i < lines.size(); ++i) {
+        if (!IsCanLine(lines[i].message))
+            continue;
+        char expected[32];
+        std::snprintf(expected, sizeof expected, "RxD(CAN): %08X: %02X ", kAfterIds, unsigned(afterLogged & 0xFF));
+        EXPECT_EQ(lines[i].message, expected);
+        ++afterLogged;
+    }
+    EXPECT_EQ(afterLogged, kAfterFrames);
+    EXPECT_EQ(lines.back().message, "Close " + sim->PortPath());
+}
+
+}  // namespace

@@ -1,0 +1,58 @@
+#include "FilesFolder.h"
+
+#include <QFileInfo>
+#include <QString>
+
+#include <filesystem>
+
+#ifndef VEKTA_INSTALL_BINDIR
+#define VEKTA_INSTALL_BINDIR ""
+#endif
+
+namespace {
+
+bool IsWritableFolder(const std::string &folder)
+{
+    const QFileInfo info(QString::fromStdString(folder));
+    return info.isDir() && info.isWritable();
+}
+
+bool IsSameFolder(const std::string &a, const std::string &b)
+{
+    std::error_code error;
+    return !b.empty() && std::filesystem::equivalent(a, b, error);
+}
+
+std::string WithSeparator(std::string folder)
+{
+    if (folder.empty() || folder.back() != '/')
+        folder += '/';
+    return folder;
+}
+
+}  // namespace
+
+std::string ChooseFilesFolder(const std::string &programFolder, const std::string &installedFolder,
+                              const std::string &userFolder)
+{
+    if (IsWritableFolder(programFolder) && !IsSameFolder(programFolder, installedFolder))
+        return WithSeparator(programFolder);
+    // A folder that cannot be made shows later, as the failed save at close.
+    MakeUserFolder(userFolder);
+    return WithSeparator(userFolder);
+}
+
+std::string FilesFolder(const std::string &programFolder)
+{
+    return ChooseFilesFolder(programFolder, VEKTA_INSTALL_BINDIR, UserFilesFolder());
+}
+
+std::string_view FitUtf8(std::string_view text, size_t maxBytes)
+{
+    if (text.size() <= maxBytes)
+        return text;
+    size_t size = maxBytes;
+    while (size > 0 && (static_cast<unsigned char>(text[size]) & 0xC0) == 0x80)
+        --size;  // text[size] continues the character that would be cut
+    return text.substr(0, size);
+}

@@ -114,14 +114,19 @@ uint32_t SerialDevice::Open(const std::string &portName)
     }
     // Raw before anything is read or written: the line discipline a device
     // opens with would echo what the adapter has waiting straight back to it.
+    // A device that is no terminal has no line discipline.
     struct termios2 tio {};
+    uint32_t code = 0;
     if (::ioctl(fd, TCGETS2, &tio) == 0) {
         MakeRaw(tio);
-        if (::ioctl(fd, TCSETS2, &tio) != 0) {
-            const uint32_t code = LastError();
-            ::close(fd);
-            return code;
-        }
+        if (::ioctl(fd, TCSETS2, &tio) != 0)
+            code = LastError();
+    } else if (errno != ENOTTY) {
+        code = LastError();
+    }
+    if (code != 0) {
+        ::close(fd);
+        return code;
     }
     fd_ = fd;
     aheadPos_ = aheadEnd_ = 0;

@@ -25,7 +25,6 @@ using namespace bench_support;
 using namespace testing_support;
 using Bytes = std::vector<uint8_t>;
 
-constexpr uint32_t kTriloxSetupRate = 2000000;
 constexpr size_t kFramesToTake = 300;
 constexpr auto kRetryPause = std::chrono::milliseconds(300);
 constexpr auto kRetrySlack = std::chrono::milliseconds(2000);

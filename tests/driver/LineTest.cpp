@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "BenchFixture.h"
+#include "ExpectedWire.h"
 #include "SimRecord.h"
 
 namespace {
@@ -15,7 +16,6 @@ using namespace bench_support;
 using namespace testing_support;
 
 constexpr uint32_t kAdapterRate = 833333;
-constexpr uint32_t kTriloxSetupRate = 2000000;
 // The FTDI chip divides 3 MHz by n + k/8: 833333 bit/s becomes 3.625, the
 // value 0x4003 with the eighths' top bit in the request's index, which QEMU
 // turns back into 827586 bit/s (0.7 % slow); 2000000 has a code of its own.

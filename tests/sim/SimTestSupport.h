@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "ExpectedWire.h"
 #include "KindPrinting.h"
 #include "Simulator.h"
 #include "TempDir.h"
@@ -17,11 +18,11 @@ namespace simtest {
 
 using Bytes = std::vector<uint8_t>;
 using testing_support::kDeadline;
+using testing_support::kTriloxSetupRate;
 using testing_support::TempDir;
 using testing_support::WaitFor;
 
 constexpr uint32_t kLineRate = 833333;
-constexpr uint32_t kTriloxSetupRate = 2000000;
 
 // The command sequence a capture sends, with TRILOX's extra first command.
 std::vector<Bytes> InitCommands(vektasim::Kind kind);

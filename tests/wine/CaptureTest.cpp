@@ -23,7 +23,6 @@ using namespace testing_support;
 using namespace wine_support;
 using Bytes = std::vector<uint8_t>;
 
-constexpr uint32_t kTriloxSetupRate = 2000000;
 constexpr size_t kAttemptsSeen = 3;
 constexpr uint32_t kRetryPauseMs = 300;
 constexpr uint32_t kRetrySlackMs = 2000;

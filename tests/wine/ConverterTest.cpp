@@ -12,6 +12,7 @@
 
 #include "BenchTrace.h"
 #include "ErrorText.h"
+#include "ExpectedWire.h"
 #include "SerialDevice.h"
 #include "TestSupport.h"
 #include "WineSupport.h"
@@ -22,7 +23,6 @@ using namespace bench_support;
 using namespace testing_support;
 using namespace wine_support;
 
-constexpr uint32_t kTriloxSetupRate = 2000000;
 // A UART takes a rate that is off by up to about 3 %.
 constexpr double kRateTolerance = 0.03;
 constexpr auto kDtrPulse = std::chrono::milliseconds(100);

@@ -212,15 +212,7 @@ TEST_P(FullCapture, TableAndLogHoldEveryFrameOnce)
     painter.join();
     ASSERT_TRUE(complete);
 
-    ASSERT_EQ(CaptureControl.frameCount.load(), expected.size());
-    for (size_t i = 0; i < expected.size(); ++i) {
-        const FrameEntry &e = CaptureControl.frames[i];
-        EXPECT_EQ(e.id, expected[i].id) << i;
-        EXPECT_EQ(e.count, expected[i].count) << i;
-        ASSERT_EQ(e.length, expected[i].data.size()) << i;
-        for (size_t k = 0; k < expected[i].data.size(); ++k)
-            EXPECT_EQ(e.data[k], expected[i].data[k]) << i << "/" << k;
-    }
+    ExpectTable(CaptureControl, expected);
     thread.Stop();
 
     std::vector<std::string> canLines;

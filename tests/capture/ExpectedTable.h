@@ -2,11 +2,14 @@
 // the simple way, to hold against what reception made of them.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <map>
 #include <vector>
 
 #include "Simulator.h"
+#include "Unit2.h"
 
 namespace testing_support {
 
@@ -31,6 +34,19 @@ inline std::vector<ExpectedRow> ExpectedTable(const std::vector<vektasim::CanFra
         row.data.assign(f.data, f.data + f.length);
     }
     return rows;
+}
+
+// Holds the capture's table against the rows: the same identifiers in the
+// same order, each with its count and latest data.
+inline void ExpectTable(const TCaptureControl &control, const std::vector<ExpectedRow> &rows)
+{
+    ASSERT_EQ(control.frameCount.load(), rows.size());
+    for (size_t i = 0; i < rows.size(); ++i) {
+        const FrameEntry &e = control.frames[i];
+        EXPECT_EQ(e.id, rows[i].id) << i;
+        EXPECT_EQ(e.count, rows[i].count) << i;
+        EXPECT_EQ(std::vector<uint8_t>(e.data, e.data + e.length), rows[i].data) << i;
+    }
 }
 
 }  // namespace testing_support

@@ -163,13 +163,7 @@ TEST_P(FullCapture, InitialisesReceivesCutsStopsAndEnds)
     ASSERT_TRUE(WaitFor([] { return CaptureControl.state.load() == CaptureState::kReceiving; }))
         << "sysError " << CaptureControl.sysError.load() << " errorKind " << CaptureControl.errorKind.load();
     ASSERT_TRUE(WaitFor([&] { return TabledFrames() == expectedTotal; })) << TabledFrames() << " of " << expectedTotal;
-    ASSERT_EQ(CaptureControl.frameCount.load(), expected.size());
-    for (size_t i = 0; i < expected.size(); ++i) {
-        const FrameEntry &e = CaptureControl.frames[i];
-        EXPECT_EQ(e.id, expected[i].id) << i;
-        EXPECT_EQ(e.count, expected[i].count) << i;
-        EXPECT_EQ(Bytes(e.data, e.data + e.length), expected[i].data) << i;
-    }
+    ASSERT_NO_FATAL_FAILURE(ExpectTable(CaptureControl, expected));
 
     thread.Cut();
     ASSERT_TRUE(WaitFor([] { return (CaptureControl.flags.load() & FlagWord::kCutLog) == 0; }));

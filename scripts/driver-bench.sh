@@ -16,7 +16,7 @@
 # their packages with apt-get download into build-driver/guest, once.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-repo=$PWD
+repo=$(realpath .)
 mode=native
 if [ $# -gt 0 ] && { [ "$1" = native ] || [ "$1" = wine ]; }; then
   mode=$1
@@ -220,7 +220,7 @@ run_guest() {
   local boot=$SECONDS
   qemu-system-x86_64 -accel tcg -smp 2 -m 2048 -display none -no-reboot -nodefaults \
     -kernel "$guest/vmlinux" -initrd "$guest/initramfs.cpio" \
-    -append "console=ttyS0 quiet panic=-1 loglevel=3 vektabench.run=$script" \
+    -append "console=ttyS0 quiet panic=-1 loglevel=3 vektabench.run=$script vektabench.keep=$repo vektabench.keep=$traces" \
     -chardev file,id=console,path="$run/console" -serial chardev:console \
     -chardev pipe,id=control,path="$run/control" -serial chardev:control \
     -chardev pipe,id=qmp,path="$run/qmp" -mon chardev=qmp,mode=control \

@@ -174,6 +174,8 @@ TEST_F(DiskFull, LinesAreKeptThenCountedAndTheLossIsReportedOnceSpaceIsBack)
     EXPECT_LE(lines[lossLine - 1].stampMs, std::stoul(first));
     EXPECT_LE(std::stoul(first), std::stoul(last));
     EXPECT_LE(std::stoul(last), lines[lossLine].stampMs);
+    std::printf("[ FIGURE   ] disk full: %llu frames logged before the loss, then \"%s\"\n",
+                static_cast<unsigned long long>(kept), lines[lossLine].message.c_str());
 
     // Logging goes on after the loss: a new stretch with every later frame.
     ASSERT_GT(lines.size(), lossLine + 2);

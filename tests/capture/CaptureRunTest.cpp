@@ -212,7 +212,7 @@ TEST_P(FullCapture, TableAndLogHoldEveryFrameOnce)
     painter.join();
     ASSERT_TRUE(complete);
 
-    ExpectTable(CaptureControl, expected);
+    ASSERT_NO_FATAL_FAILURE(ExpectTable(CaptureControl, expected));
     thread.Stop();
 
     std::vector<std::string> canLines;

@@ -7,8 +7,8 @@
 #include <optional>
 #include <string_view>
 
-constexpr uint32_t kAdapterLineRate = 833333;    // bit/s, the adapter's fixed line speed
-constexpr uint32_t kExtendedFlag = 0x80000000u;  // bit 31 of a group's first address
+#include "AdapterProtocol.h"
+
 constexpr uint32_t kMinCanRate = 15625;          // bit/s
 constexpr uint32_t kMaxCanRate = 1000000;        // bit/s
 
@@ -25,9 +25,6 @@ enum class IdField { Address, Mask };
 
 std::array<uint8_t, 4> EncodeIdentifier(uint32_t value, bool extended, IdField field);
 uint32_t DecodeIdentifier(const uint8_t *bytes, bool extended);
-
-// The 29-bit mark a TRILOX adapter sets in identifier byte 1 of a frame.
-constexpr uint8_t kExtendedFrameMark = 0x40;
 
 struct FilterSettings {
     uint32_t radr11 = 0, radr12 = 0, rmsk1 = 0;

@@ -7,16 +7,6 @@
 
 namespace {
 
-constexpr uint32_t kTriloxSetupRate = 2000000;  // bit/s, for its 0x59 command only
-
-constexpr uint8_t kCmdTriloxSetup = 0x59;
-constexpr uint8_t kCmdReset = 0x5F;
-constexpr uint8_t kCmdListen = 0x52;
-constexpr uint8_t kCmdSpeed = 0x55;
-constexpr uint8_t kCmdFilters = 0x53;
-constexpr uint8_t kCmdMode = 0x57;
-constexpr uint8_t kModeByte = 0x03;
-
 constexpr int32_t kSpeedAcknowledged = 0;
 constexpr int32_t kSpeedNotAcknowledged = 1;
 constexpr int32_t kSpeedOutOfRange = 2;
@@ -44,8 +34,10 @@ bool TC1::InitAdapter()
         SendCommand(command, length, data);
         Control->errorKind = ErrorKind::kNone;
     };
+    // TRILOX must get its set-up command at 2000000 bit/s before it listens
+    // at the fixed line rate; the command's 32-byte block is all zeros.
     if (Control->hardware != 0) {
-        const uint8_t zeros[32] = {};
+        const uint8_t zeros[kTriloxSetupBytes] = {};
         SetPortSpeed(kTriloxSetupRate);
         sendOptional(kCmdTriloxSetup, sizeof zeros, zeros);
         SetPortSpeed(kAdapterLineRate);

@@ -1,5 +1,6 @@
 #include <string>
 
+#include "AdapterProtocol.h"
 #include "Clock.h"
 #include "Cp1251.h"
 #include "ErrorText.h"
@@ -67,9 +68,16 @@ std::string TC1::HexDump(const uint8_t *buffer, int first, int last)
     return text;
 }
 
+// The port, its line rate and the RTO, as the "Open" and "Continue" lines show them.
+std::string TC1::PortSettingsText() const
+{
+    return LoadText(Control->portName) + " Baud=" + std::to_string(lineConfig.BaudRate) + std::string(kLineRateNote) +
+           " RTO=" + std::to_string(Control->rto);
+}
+
 std::string TC1::SettingsLine() const
 {
-    auto width = [](uint32_t radr) { return (radr & 0x80000000u) ? "29" : "11"; };
+    auto width = [](uint32_t radr) { return (radr & kExtendedFlag) ? "29" : "11"; };
     return std::string("CAN") + width(Control->radr11) + " CAN" + width(Control->radr21) +
            " SPEED=" + std::to_string(Control->canBaud) + "b/s SAMP=" + std::to_string(Control->samp) +
            "% SJW=" + std::to_string(Control->sjw) + "%";
@@ -138,8 +146,7 @@ bool TC1::SaveLog()
     SavedAgain();
     logBuffer.Clear();
     logTimeBase = MillisecondClock();
-    AddLogLine("Continue " + LoadText(Control->portName) + " Baud=" + std::to_string(lineConfig.BaudRate) +
-               "(833333) RTO=" + std::to_string(Control->rto) + " RTS=ON");
+    AddLogLine("Continue " + PortSettingsText() + " RTS=ON");
     AddLogLine(SettingsLine());
     Control->flags.fetch_and(static_cast<uint16_t>(~FlagWord::kCutLog));
     return true;

@@ -30,6 +30,9 @@ void TC1::Execute()
     while (!Control->flags.compare_exchange_weak(seen, static_cast<uint16_t>((seen & kRequests) | FlagWord::kAlive))) {
     }
 
+    // Logged on every platform, so that a log reads alike wherever it was
+    // made; Linux has no adjustable timer and shows the kernel's fixed
+    // resolution. A run's start clears the buffer, so no file gets them.
     const TimerResolution resolution = QueryTimerResolution();
     AddLogLine("Windows System Timer Settings: Min: " + FormatPeriod(resolution.finest) +
                "ms Max: " + FormatPeriod(resolution.coarsest) + "ms Current: " + FormatPeriod(resolution.current) + "ms");

@@ -5,9 +5,6 @@
 #include <chrono>
 #include <cstdint>
 
-// Milliseconds since an arbitrary start; wraps after about 49.7 days.
-uint32_t MillisecondClock();
-void SleepFor(std::chrono::milliseconds duration);
 
 // Timer periods in units of 100 ns.
 struct TimerResolution {
@@ -28,4 +25,27 @@ struct LocalDateTime {
     int minute = 0;
     int second = 0;
 };
+
+// The time the capture reads: its millisecond counter, its sleeps and the
+// local time its log files are named after. The system's in a program; a
+// test puts its own in place, so that pauses and file names can be checked
+// exactly without waiting on the wall clock.
+class CaptureClock {
+public:
+    virtual ~CaptureClock() = default;
+    // Milliseconds since an arbitrary start; wraps after about 49.7 days.
+    virtual uint32_t Milliseconds() = 0;
+    virtual void Sleep(std::chrono::milliseconds duration) = 0;
+    virtual LocalDateTime LocalTime() = 0;
+};
+
+// The operating system's clock.
+CaptureClock &SystemClock();
+// Puts clock in place for every later reading (nullptr: the system's); only
+// while no capture thread runs.
+void UseClock(CaptureClock *clock);
+
+// Readings of the clock in place.
+uint32_t MillisecondClock();
+void SleepFor(std::chrono::milliseconds duration);
 LocalDateTime LocalNow();

@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdint>
 
+#include "AdapterProtocol.h"
 #include "RelaxedAtomic.h"
 
 // One row. Every field is a relaxed atomic: reception writes a row while the
@@ -12,15 +13,14 @@
 struct FrameEntry {
     RelaxedAtomic<uint32_t> id;
     RelaxedAtomic<uint32_t> count;
-    RelaxedAtomic<uint8_t> data[8];
+    RelaxedAtomic<uint8_t> data[kMaxDataLength];
     RelaxedAtomic<uint8_t> length;
-    RelaxedAtomic<uint8_t> prevData[8];
+    RelaxedAtomic<uint8_t> prevData[kMaxDataLength];
     RelaxedAtomic<uint8_t> prevLength;
     RelaxedAtomic<uint8_t> changed[9];  // data bytes 0..7, then the length
 };
 
 constexpr uint16_t kFrameTableSize = 4096;
-constexpr uint8_t kMaxDataLength = 8;
 
 // Where each identifier of the current table stands, so that a frame finds its
 // row without scanning. Fixed storage; emptied in constant time.

@@ -25,11 +25,16 @@ void WriteStamp(char (&out)[10], uint32_t elapsedMs)
     }
 }
 
-char *WriteHex8(char *out, uint32_t value)
+char *WriteHexDigits(char *out, uint32_t value, int digits)
 {
-    for (int shift = 28; shift >= 0; shift -= 4)
+    for (int shift = 4 * (digits - 1); shift >= 0; shift -= 4)
         *out++ = kHexDigits[(value >> shift) & 0x0F];
     return out;
+}
+
+char *WriteHex8(char *out, uint32_t value)
+{
+    return WriteHexDigits(out, value, 8);
 }
 
 std::string FormatPeriod(uint32_t period100ns)

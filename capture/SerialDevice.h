@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 // The members of the line configuration that the capture thread sets; a
 // platform keeps every other member as its driver reported it.
@@ -27,6 +28,9 @@ struct PortTimeouts {
 };
 
 constexpr uint32_t kMaxDword = 0xFFFFFFFFu;
+
+// Port names of the classic kind: COM1, COM2, ...
+constexpr std::string_view kComPrefix = "COM";
 
 enum class ModemLine { SetRts = 3, SetDtr = 5, ClearDtr = 6 };
 

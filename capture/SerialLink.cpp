@@ -15,8 +15,6 @@ constexpr uint32_t kWriteMsPerByte = 5;
 constexpr auto kDtrPulse = std::chrono::milliseconds(100);
 constexpr int kReplyAttempts = 6;
 constexpr size_t kMessageBytes = 4096;
-constexpr uint8_t kFrameMessage = 0x70;  // "p": a received CAN frame
-constexpr uint8_t kIdentifierBytes = 4;
 
 }  // namespace
 
@@ -53,8 +51,7 @@ void TC1::OpenPort()
     Control->sysError = port.Open(name);
     if (Control->sysError != 0 || !ConfigurePort())
         return;
-    AddLogLine("Open " + name + " Baud=" + std::to_string(lineConfig.BaudRate) +
-               "(833333) RTO=" + std::to_string(Control->rto));
+    AddLogLine("Open " + PortSettingsText());
     AddLogLine(SettingsLine());
 }
 
@@ -122,6 +119,8 @@ bool TC1::ReadReply(uint8_t *buffer, uint16_t &length)
     for (int i = 0; i < buffer[1]; ++i)
         if (!ReadByte(buffer[2 + i]))
             return false;
+    // Type 0 is no message the adapter sends: zero bytes are what a line in
+    // break or a resetting adapter reads as, so it counts as empty ("No Data").
     length = buffer[0] == 0 ? 0 : buffer[1] + 2;
     if (Control->adapterLog)
         AddLogLine("RxD: " + HexDump(buffer, 1, length));

@@ -174,6 +174,7 @@ private:
     bool ApplyReadWait(uint32_t waitMs);
     bool ReadByte(uint8_t &byte);
     bool ReadFrameByte(uint8_t &byte, bool &got);
+    std::string PortSettingsText() const;
     std::string SettingsLine() const;
     bool RunRequested() const;
     void EmptyFrameTable();

@@ -8,6 +8,9 @@
 
 namespace vektasim {
 
+// The simulator keeps its own copy of the protocol's facts, apart from the
+// capture library's, on purpose: it is the independent party in the tests,
+// so a wrong number in one side shows up as a failing test.
 constexpr uint8_t kFrameMessageType = 0x70;
 constexpr uint8_t kIdentifierBytes = 4;
 constexpr uint8_t kMaxDataBytes = 8;

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "LogText.h"
 #include "Timeline.h"
 
 namespace vektalog {
@@ -10,12 +11,11 @@ namespace {
 
 constexpr int64_t kMsPerSecond = 1000;
 constexpr int64_t kUsPerMs = 1000;
-constexpr char kHexDigits[] = "0123456789ABCDEF";
 
 void AppendHex(std::string &text, uint32_t value, int digits)
 {
-    for (int shift = (digits - 1) * 4; shift >= 0; shift -= 4)
-        text += kHexDigits[(value >> shift) & 0x0F];
+    char hex[8];
+    text.append(hex, WriteHexDigits(hex, value, digits));
 }
 
 }  // namespace

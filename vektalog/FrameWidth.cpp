@@ -9,15 +9,11 @@ namespace vektalog {
 
 namespace {
 
-constexpr uint8_t kFrameMessage = 0x70;  // "p"
-constexpr size_t kHeaderBytes = 2;
-constexpr size_t kIdentifierBytes = 4;
-constexpr uint32_t kMaxStandardId = 0x7FF;
 
 bool CarriesFrame(const MessageBytes &m, const FrameLine &frame)
 {
-    const uint8_t *data = m.bytes.data() + kHeaderBytes + kIdentifierBytes;
-    return m.size == kHeaderBytes + kIdentifierBytes + frame.length && m.bytes[0] == kFrameMessage &&
+    const uint8_t *data = m.bytes.data() + kMessageHeaderBytes + kIdentifierBytes;
+    return m.size == kMessageHeaderBytes + kIdentifierBytes + frame.length && m.bytes[0] == kFrameMessage &&
            m.bytes[1] == kIdentifierBytes + frame.length && std::equal(data, data + frame.length, frame.data.begin());
 }
 
@@ -53,7 +49,7 @@ bool FrameIsExtended(const FrameLine &frame, const AdapterMessage *raw, const Ad
         problem = where + " is not this frame's (\"RxD: 70 \" with its count and data)";
         return false;
     }
-    const uint8_t *identifier = raw->message.bytes.data() + kHeaderBytes;
+    const uint8_t *identifier = raw->message.bytes.data() + kMessageHeaderBytes;
     const uint32_t standard = DecodeIdentifier(identifier, false);
     const uint32_t extendedId = DecodeIdentifier(identifier, true);
     if (const std::optional<bool> width = ReceptionWidth(setup, identifier)) {

@@ -1,5 +1,6 @@
 #include "RunReader.h"
 
+#include "AdapterProtocol.h"
 #include "FrameWidth.h"
 #include "LogLines.h"
 #include "LogName.h"
@@ -8,9 +9,6 @@
 namespace vektalog {
 
 namespace {
-
-constexpr uint8_t kTriloxFirstCommand = 0x59;
-constexpr uint8_t kVektaFirstCommand = 0x5F;
 
 std::string Stamp(uint32_t ms)
 {
@@ -143,9 +141,9 @@ private:
             return At(BadDump());
         if (awaitingKind_ && sent.size > 0) {
             awaitingKind_ = false;
-            if (sent.bytes[0] == kTriloxFirstCommand)
+            if (sent.bytes[0] == kCmdTriloxSetup)
                 setup_.kind = AdapterKind::Trilox;
-            else if (sent.bytes[0] == kVektaFirstCommand)
+            else if (sent.bytes[0] == kCmdReset)
                 setup_.kind = AdapterKind::Vekta;
         }
         return std::nullopt;

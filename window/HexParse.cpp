@@ -4,7 +4,6 @@
 
 namespace {
 
-constexpr size_t kMaxTextLength = 255;  // characters
 constexpr size_t kDigits = 8;
 constexpr int kNotHex = -1;
 
@@ -23,7 +22,7 @@ int DigitValue(char c)
 
 std::optional<uint32_t> ParseHex8(std::string_view text)
 {
-    text = FirstCharacters(text, kMaxTextLength);
+    text = FirstCharacters(text, kMaxValueLength);
     // The last eight bytes stand for the last eight characters: a character
     // outside ASCII is never a digit, and when it is among the last eight
     // characters one of its bytes is among the last eight bytes.

@@ -7,23 +7,17 @@
 #include <string_view>
 #include <tuple>
 
+#include "AsciiText.h"
+#include "SerialDevice.h"
+
 namespace {
 
-constexpr char kComPrefix[] = "com";
-constexpr size_t kComPrefixLength = 3;
 constexpr size_t kMaxComNameLength = 6;
 
+// The system's list also names other devices; a COM port's name is short.
 bool IsComName(const std::string &name)
 {
-    if (name.size() < kComPrefixLength || name.size() > kMaxComNameLength)
-        return false;
-    for (size_t i = 0; i < kComPrefixLength; ++i) {
-        const char c = name[i];
-        const char lower = (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
-        if (lower != kComPrefix[i])
-            return false;
-    }
-    return true;
+    return name.size() <= kMaxComNameLength && StartsWithIgnoringCase(name, kComPrefix);
 }
 
 // Serial tty names by group, in the order the list shows the groups.

@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <memory>
 
+#include "AsciiText.h"
+
 namespace {
 
 constexpr char kEndOfFile = '\x1A';  // Ctrl-Z
@@ -25,18 +27,6 @@ std::error_code LastError()
 bool IsContinuationByte(char c)
 {
     return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
-}
-
-bool EqualsIgnoringCase(std::string_view text, std::string_view word)
-{
-    if (text.size() != word.size())
-        return false;
-    for (size_t i = 0; i < text.size(); ++i) {
-        const char lower = (text[i] >= 'A' && text[i] <= 'Z') ? char(text[i] - 'A' + 'a') : text[i];
-        if (lower != word[i])
-            return false;
-    }
-    return true;
 }
 
 // Closes the file and answers whether everything written reached it.

@@ -3,10 +3,7 @@
 #include <algorithm>
 #include <charconv>
 
-namespace {
-constexpr char kHexDigits[] = "0123456789ABCDEF";
-constexpr int kBitsPerDigit = 4;
-}  // namespace
+#include "LogText.h"
 
 CellString::CellString(std::string_view text)
 {
@@ -17,8 +14,7 @@ CellString::CellString(std::string_view text)
 CellString CellString::Hex(uint32_t value, int digits)
 {
     CellString text;
-    for (int shift = kBitsPerDigit * (digits - 1); shift >= 0; shift -= kBitsPerDigit)
-        text.chars_[text.size_++] = kHexDigits[(value >> shift) & 0xF];
+    text.size_ = static_cast<size_t>(WriteHexDigits(text.chars_.data(), value, digits) - text.chars_.data());
     return text;
 }
 

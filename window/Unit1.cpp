@@ -74,36 +74,32 @@ QLabel *MakeLabel(QWidget *parent, const char *text, int left, int top)
     return label;
 }
 
-QLineEdit *MakeEdit(QWidget *parent, const char *text, int left, int top)
+QLineEdit *MakeEdit(QWidget *parent, const char *text)
 {
     auto *edit = new QLineEdit(QString::fromUtf8(text), parent);
     edit->setMaxLength(kMaxTypedLength);
-    edit->setGeometry(left, top, kInputWidth, kInputHeight);
     return edit;
 }
 
-QComboBox *MakeList(QWidget *parent, const QStringList &items, int index, int left, int top)
+QComboBox *MakeList(QWidget *parent, const QStringList &items, int index)
 {
     auto *box = new QComboBox(parent);
     box->addItems(items);
     box->setCurrentIndex(index);
-    box->setGeometry(left, top, kInputWidth, kInputHeight);
     return box;
 }
 
-TSpinEdit *MakeSpin(QWidget *parent, int value, int left, int top)
+TSpinEdit *MakeSpin(QWidget *parent, int value)
 {
     auto *spin = new TSpinEdit(parent);
     spin->setValue(value);
-    spin->setGeometry(left, top, kInputWidth, kSpinHeight);
     return spin;
 }
 
-QCheckBox *MakeCheck(QWidget *parent, const char *text, int left, int top)
+QCheckBox *MakeCheck(QWidget *parent, const char *text)
 {
     auto *check = new QCheckBox(QString::fromUtf8(text), parent);
     check->setFont(LabelFont());
-    check->setGeometry(left, top, 105, 17);
     return check;
 }
 
@@ -143,44 +139,68 @@ void TForm1::CreateControls()
 
 void TForm1::CreateInputs()
 {
-    Label5 = MakeLabel(this, "COM:", 8, 10);
     ComboBox1 = new TDropDownComboBox(this);
     ComboBox1->setEditable(true);
     ComboBox1->setInsertPolicy(QComboBox::NoInsert);
     ComboBox1->setEditText(QStringLiteral("COM1"));
-    ComboBox1->setGeometry(80, 8, kInputWidth, kInputHeight);
-    Label10 = MakeLabel(this, "RTO:", 8, 34);
-    SpinEdit3 = MakeSpin(this, 1000, 80, 32);
-    Label14 = MakeLabel(this, "Hardw:", 8, 58);
-    ComboBox2 = MakeList(this, {"VEKTA", "TRILOX"}, 0, 80, 56);
-    Label8 = MakeLabel(this, "CAN BAUD:", 8, 82);
-    SpinEdit1 = MakeSpin(this, 500000, 80, 80);
-    Label12 = MakeLabel(this, "SAMP:", 8, 106);
-    ComboBox3 = MakeList(this, {"60", "65", "70", "75", "80", "85"}, 4, 80, 104);
-    Label13 = MakeLabel(this, "SJW:", 8, 130);
-    ComboBox4 = MakeList(this, {"5", "10", "15", "20"}, 2, 80, 128);
-    Label7 = MakeLabel(this, "RADR11:", 152, 10);
-    Edit1 = MakeEdit(this, "000007E0", 208, 8);
-    Label17 = MakeLabel(this, "RADR12:", 152, 34);
-    Edit2 = MakeEdit(this, "000007E8", 208, 32);
-    Label11 = MakeLabel(this, "RMSK1:", 152, 106);
-    Edit3 = MakeEdit(this, "00000FFF", 208, 104);
-    Label15 = MakeLabel(this, "BITS:", 152, 130);
-    ComboBox5 = MakeList(this, {"CAN11", "CAN29"}, 0, 208, 128);
-    Label6 = MakeLabel(this, "RADR21:", 280, 10);
-    Edit4 = MakeEdit(this, "000007E1", 336, 8);
-    Label18 = MakeLabel(this, "RADR22:", 280, 34);
-    Edit5 = MakeEdit(this, "000007E9", 336, 32);
-    Label19 = MakeLabel(this, "RADR23:", 280, 58);
-    Edit6 = MakeEdit(this, "000007E2", 336, 56);
-    Label20 = MakeLabel(this, "RADR24:", 280, 82);
-    Edit7 = MakeEdit(this, "000007EA", 336, 80);
-    Label9 = MakeLabel(this, "RMSK2:", 280, 106);
-    Edit8 = MakeEdit(this, "00000FFF", 336, 104);
-    Label16 = MakeLabel(this, "BITS:", 280, 130);
-    ComboBox6 = MakeList(this, {"CAN11", "CAN29"}, 0, 336, 128);
-    CheckBox1 = MakeCheck(this, "Adapter LOG", 8, 154);
-    CheckBox2 = MakeCheck(this, "CAN LOG", 152, 154);
+    SpinEdit3 = MakeSpin(this, 1000);
+    ComboBox2 = MakeList(this, {"VEKTA", "TRILOX"}, 0);
+    SpinEdit1 = MakeSpin(this, 500000);
+    ComboBox3 = MakeList(this, {"60", "65", "70", "75", "80", "85"}, 4);
+    ComboBox4 = MakeList(this, {"5", "10", "15", "20"}, 2);
+    Edit1 = MakeEdit(this, "000007E0");
+    Edit2 = MakeEdit(this, "000007E8");
+    Edit3 = MakeEdit(this, "00000FFF");
+    ComboBox5 = MakeList(this, {"CAN11", "CAN29"}, 0);
+    Edit4 = MakeEdit(this, "000007E1");
+    Edit5 = MakeEdit(this, "000007E9");
+    Edit6 = MakeEdit(this, "000007E2");
+    Edit7 = MakeEdit(this, "000007EA");
+    Edit8 = MakeEdit(this, "00000FFF");
+    ComboBox6 = MakeList(this, {"CAN11", "CAN29"}, 0);
+    CheckBox1 = MakeCheck(this, "Adapter LOG");
+    CheckBox2 = MakeCheck(this, "CAN LOG");
+    PlaceInputs();
+}
+
+// The designed layout: each control with its caption (a check box carries its
+// own), in three columns of caption and field.
+void TForm1::PlaceInputs()
+{
+    constexpr int kW = kInputWidth;
+    constexpr int kH = kInputHeight;
+    constexpr int kSpinH = kSpinHeight;
+    const struct {
+        QWidget *control;
+        QLabel **label;
+        const char *caption;
+        int captionLeft, captionTop;
+        QRect geometry;
+    } fields[] = {
+        {ComboBox1, &Label5, "COM:", 8, 10, {80, 8, kW, kH}},
+        {SpinEdit3, &Label10, "RTO:", 8, 34, {80, 32, kW, kSpinH}},
+        {ComboBox2, &Label14, "Hardw:", 8, 58, {80, 56, kW, kH}},
+        {SpinEdit1, &Label8, "CAN BAUD:", 8, 82, {80, 80, kW, kSpinH}},
+        {ComboBox3, &Label12, "SAMP:", 8, 106, {80, 104, kW, kH}},
+        {ComboBox4, &Label13, "SJW:", 8, 130, {80, 128, kW, kH}},
+        {Edit1, &Label7, "RADR11:", 152, 10, {208, 8, kW, kH}},
+        {Edit2, &Label17, "RADR12:", 152, 34, {208, 32, kW, kH}},
+        {Edit3, &Label11, "RMSK1:", 152, 106, {208, 104, kW, kH}},
+        {ComboBox5, &Label15, "BITS:", 152, 130, {208, 128, kW, kH}},
+        {Edit4, &Label6, "RADR21:", 280, 10, {336, 8, kW, kH}},
+        {Edit5, &Label18, "RADR22:", 280, 34, {336, 32, kW, kH}},
+        {Edit6, &Label19, "RADR23:", 280, 58, {336, 56, kW, kH}},
+        {Edit7, &Label20, "RADR24:", 280, 82, {336, 80, kW, kH}},
+        {Edit8, &Label9, "RMSK2:", 280, 106, {336, 104, kW, kH}},
+        {ComboBox6, &Label16, "BITS:", 280, 130, {336, 128, kW, kH}},
+        {CheckBox1, nullptr, nullptr, 0, 0, {8, 154, 105, 17}},
+        {CheckBox2, nullptr, nullptr, 0, 0, {152, 154, 105, 17}},
+    };
+    for (const auto &field : fields) {
+        if (field.label != nullptr)
+            *field.label = MakeLabel(this, field.caption, field.captionLeft, field.captionTop);
+        field.control->setGeometry(field.geometry);
+    }
 }
 
 void TForm1::CreateStatus()

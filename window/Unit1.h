@@ -69,6 +69,7 @@ protected:
 private:
     void CreateControls();
     void CreateInputs();
+    void PlaceInputs();
     void CreateStatus();
     void SetTabOrder();
     void ConnectHandlers();

@@ -20,11 +20,11 @@
 #include "SpinEdit.h"
 #include "StatusGrid.h"
 #include "StringGrid.h"
+#include "AdapterProtocol.h"
 #include "Unit2.h"
 
 namespace {
 
-constexpr uint32_t kExtendedGroup = 0x80000000u;  // bit 31 of a group's first address
 constexpr QRgb kTextColour = 0xFF000000;          // black
 constexpr QRgb kChangedColour = 0xFFFF0000;       // red
 
@@ -40,7 +40,7 @@ std::optional<std::string> CopyHex(const QLineEdit *edit, RelaxedAtomic<uint32_t
     if (!value)
         return NotHexText(text);
     if (bits && bits->currentIndex() > 0)
-        *value |= kExtendedGroup;
+        *value |= kExtendedFlag;
     field = *value;
     return std::nullopt;
 }
@@ -61,6 +61,8 @@ QString StateText(int32_t state)
     case CaptureState::kIdle: return QStringLiteral("Простой");
     case CaptureState::kOpening: return QStringLiteral("Открытие ") + QString::fromStdString(LoadText(CaptureControl.portName));
     case CaptureState::kReceiving: return QStringLiteral("Обмен (- мс)");
+    // One text for either kind: operators know the state by this text,
+    // whichever adapter they chose.
     case CaptureState::kInitialising: return QStringLiteral("Инициализация TRILOX");
     default: return {};
     }

@@ -21,19 +21,6 @@ uint32_t FixedPeriod100ns()
 }
 }  // namespace
 
-uint32_t MillisecondClock()
-{
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);  // cannot fail for this clock
-    const uint64_t ms = uint64_t(now.tv_sec) * 1000u + uint64_t(now.tv_nsec) / kNsPerMs;
-    return static_cast<uint32_t>(ms);  // wraps like the millisecond counter it stands for
-}
-
-void SleepFor(std::chrono::milliseconds duration)
-{
-    std::this_thread::sleep_for(duration);
-}
-
 TimerResolution QueryTimerResolution()
 {
     const uint32_t period = FixedPeriod100ns();
@@ -45,11 +32,30 @@ uint32_t SetTimerResolution(uint32_t, bool)
     return FixedPeriod100ns();
 }
 
-LocalDateTime LocalNow()
+class PosixClock final : public CaptureClock {
+public:
+    uint32_t Milliseconds() override
+    {
+        timespec now{};
+        clock_gettime(CLOCK_MONOTONIC, &now);  // cannot fail for this clock
+        const uint64_t ms = uint64_t(now.tv_sec) * 1000u + uint64_t(now.tv_nsec) / kNsPerMs;
+        return static_cast<uint32_t>(ms);  // wraps like the millisecond counter it stands for
+    }
+
+    void Sleep(std::chrono::milliseconds duration) override { std::this_thread::sleep_for(duration); }
+
+    LocalDateTime LocalTime() override
+    {
+        const time_t now = time(nullptr);
+        tm local{};
+        if (localtime_r(&now, &local) == nullptr)
+            return {};
+        return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec};
+    }
+};
+
+CaptureClock &SystemClock()
 {
-    const time_t now = time(nullptr);
-    tm local{};
-    if (localtime_r(&now, &local) == nullptr)
-        return {};
-    return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec};
+    static PosixClock clock;
+    return clock;
 }

@@ -26,18 +26,6 @@ Proc NtdllProc(const char *name)
 
 }  // namespace
 
-uint32_t MillisecondClock()
-{
-    return timeGetTime();
-}
-
-void SleepFor(std::chrono::milliseconds duration)
-{
-    const auto ms = duration.count();
-    // INFINITE is not a duration; the longest finite wait stands for longer ones.
-    Sleep(ms <= 0 ? 0 : ms >= INFINITE ? INFINITE - 1 : static_cast<DWORD>(ms));
-}
-
 TimerResolution QueryTimerResolution()
 {
     static const auto query = NtdllProc<QueryTimerResolutionProc>("NtQueryTimerResolution");
@@ -59,9 +47,27 @@ uint32_t SetTimerResolution(uint32_t period100ns, bool request)
     return actual;
 }
 
-LocalDateTime LocalNow()
+class Win32Clock final : public CaptureClock {
+public:
+    uint32_t Milliseconds() override { return timeGetTime(); }
+
+    void Sleep(std::chrono::milliseconds duration) override
+    {
+        const auto ms = duration.count();
+        // INFINITE is not a duration; the longest finite wait stands for longer ones.
+        ::Sleep(ms <= 0 ? 0 : ms >= INFINITE ? INFINITE - 1 : static_cast<DWORD>(ms));
+    }
+
+    LocalDateTime LocalTime() override
+    {
+        SYSTEMTIME t{};
+        GetLocalTime(&t);  // cannot fail
+        return {t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond};
+    }
+};
+
+CaptureClock &SystemClock()
 {
-    SYSTEMTIME t{};
-    GetLocalTime(&t);  // cannot fail
-    return {t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond};
+    static Win32Clock clock;
+    return clock;
 }

@@ -17,9 +17,10 @@
 #include <optional>
 #include <string_view>
 
+#include "AsciiText.h"
+
 namespace {
 
-constexpr std::string_view kComPrefix = "COM";
 constexpr int kPollForever = -1;
 // The DTR and RTS control modes in the flag word, and their "disable" value.
 constexpr uint32_t kDtrControlShift = 4;
@@ -27,13 +28,11 @@ constexpr uint32_t kRtsControlShift = 12;
 constexpr uint32_t kLineControlMask = 3;
 constexpr uint32_t kLineControlDisable = 0;
 
+// COMn, in any letter case, stands for the n-th serial port, /dev/ttyS(n-1).
 bool IsComName(const std::string &name, unsigned &number)
 {
-    if (name.size() <= kComPrefix.size())
+    if (name.size() <= kComPrefix.size() || !StartsWithIgnoringCase(name, kComPrefix))
         return false;
-    for (size_t i = 0; i < kComPrefix.size(); ++i)
-        if (std::toupper(static_cast<unsigned char>(name[i])) != kComPrefix[i])
-            return false;
     number = 0;
     for (size_t i = kComPrefix.size(); i < name.size(); ++i) {
         if (!std::isdigit(static_cast<unsigned char>(name[i])) || number > 100000)

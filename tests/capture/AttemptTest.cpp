@@ -7,6 +7,7 @@
 
 #include "CaseNames.h"
 #include "SimSupport.h"
+#include "StepClock.h"
 #include "TestSupport.h"
 #include "Unit2.h"
 
@@ -92,16 +93,18 @@ class Attempts : public LoggedRun {};
 // closing and the next opening frame the pause alone.
 TEST_F(Attempts, StopDuringThePauseStillOpensAndStopsAfterTheSpeedCommand)
 {
-    constexpr uint32_t kPauseMs = 300;
-    constexpr uint32_t kGenerousMs = 1000;
+    constexpr auto kPause = std::chrono::milliseconds(300);
+    StepClockInPlace time;
+    time.clock.Hold(kPause);
     auto sim = StartSimulator(Quiet(vektasim::Kind::Trilox));
     sim->SetIgnoredCommands({0x53});
     Prepare(sim->PortPath());
     CaptureControl.hardware = 1;
     CaptureThread thread;
     thread.Start();
-    ASSERT_TRUE(WaitFor([&] { return HasCommand(*sim, 0x53); }));
-    ASSERT_TRUE(WaitFor([] { return CaptureControl.state.load() == CaptureState::kIdle; }));  // the pause
+    ASSERT_TRUE(WaitFor([&] { return time.clock.Holding(); }));  // in the pause after the first attempt
+    CaptureControl.flags.store(FlagWord::kAlive);
+    time.clock.Release();
     thread.Stop();
 
     const auto commands = CommandsReceived(*sim);
@@ -120,9 +123,7 @@ TEST_F(Attempts, StopDuringThePauseStillOpensAndStopsAfterTheSpeedCommand)
     ASSERT_NE(close, lines.end());
     ASSERT_NE(close + 1, lines.end());
     EXPECT_EQ((close + 1)->message.rfind("Open " + sim->PortPath(), 0), 0u) << (close + 1)->message;
-    const uint32_t pause = (close + 1)->stampMs - close->stampMs;
-    EXPECT_GE(pause, kPauseMs);
-    EXPECT_LT(pause, kPauseMs + kGenerousMs);
+    EXPECT_EQ((close + 1)->stampMs - close->stampMs, kPause.count());
 }
 
 struct EndCase {

@@ -7,6 +7,7 @@
 #include "CaseNames.h"
 #include "Clock.h"
 #include "LogText.h"
+#include "StepClock.h"
 #include "TestSupport.h"
 #include "Unit2.h"
 
@@ -65,6 +66,7 @@ protected:
     TC1 &thread() { return *cap.thread; }
     TCaptureControl &control() { return *cap.control; }
 
+    StepClockInPlace time;
     TempDir dir;
     DetachedCapture cap;
 };
@@ -96,20 +98,11 @@ TEST_F(CaptureLog, SaveWritesCrLfLinesToADatedFileAndStartsWithContinueLines)
     control().radr11 = 0x800007E0;
     thread().AddLogLine("first");
     thread().AddLogLine("second");
-    const LocalDateTime before = LocalNow();
     ASSERT_TRUE(thread().SaveLog());
-    const LocalDateTime after = LocalNow();
 
     const auto files = dir.LogFiles();
     ASSERT_EQ(files.size(), 1u);
-    auto name = [](const LocalDateTime &t) {
-        char text[32];
-        std::snprintf(text, sizeof text, "%02d%02d%02d_%02d%02d%02d.log", t.day, t.month, t.year % 100, t.hour,
-                      t.minute, t.second);
-        return std::string(text);
-    };
-    const std::string fileName = files[0].filename().string();
-    EXPECT_TRUE(fileName == name(before) || fileName == name(after)) << fileName;
+    EXPECT_EQ(files[0].filename(), "081226_043012.log");  // 8 December 2026, 04:30:12, day first
     const std::string text = ReadFile(files[0]);
     EXPECT_EQ(text.substr(0, 20), "0000000000: first\r\n0");
     EXPECT_EQ(LogMessages(text), (std::vector<std::string>{"first", "second"}));
@@ -123,25 +116,26 @@ TEST_F(CaptureLog, SaveWritesCrLfLinesToADatedFileAndStartsWithContinueLines)
 
 TEST_F(CaptureLog, TwoCutsInOneSecondAppendToTheSameFile)
 {
-    // Retry until both saves fall into one second; nearly always the first time.
-    for (int attempt = 0; attempt < 5; ++attempt) {
-        TempDir local;
-        StoreText(control().logPath, local.logPath());
-        const LocalDateTime start = LocalNow();
-        thread().AddLogLine("stretch one");
-        thread().SaveLog();
-        thread().AddLogLine("stretch two");
-        thread().SaveLog();
-        if (LocalNow().second != start.second)
-            continue;
-        ASSERT_EQ(local.LogFiles().size(), 1u);
-        const auto messages = AllLogMessages(local);
-        EXPECT_EQ(messages.front(), "stretch one");
-        EXPECT_EQ(messages.back(), "stretch two");
-        EXPECT_EQ(messages.size(), 4u);  // the second stretch opens with its two Continue lines
-        return;
-    }
-    FAIL() << "no two saves within one second";
+    thread().AddLogLine("stretch one");
+    thread().SaveLog();
+    time.clock.Advance(std::chrono::milliseconds(999));
+    thread().AddLogLine("stretch two");
+    thread().SaveLog();
+    ASSERT_EQ(dir.LogFiles().size(), 1u);
+    const auto lines = AllLogLines(dir);
+    ASSERT_EQ(lines.size(), 4u);  // the second stretch opens with its two Continue lines
+    EXPECT_EQ(lines.front().message, "stretch one");
+    EXPECT_EQ(lines.back().message, "stretch two");
+    EXPECT_EQ(lines.back().stampMs, 999u);
+
+    // A second later the next cut has a file of its own.
+    time.clock.Advance(std::chrono::milliseconds(1));
+    thread().AddLogLine("stretch three");
+    thread().SaveLog();
+    const auto files = dir.LogFiles();
+    ASSERT_EQ(files.size(), 2u);
+    EXPECT_EQ(files[1].filename(), "081226_043013.log");
+    EXPECT_EQ(LogMessages(ReadFile(files[1])).back(), "stretch three");
 }
 
 TEST_F(CaptureLog, FailedWriteKeepsEveryLineForTheNextWrite)

@@ -4,6 +4,7 @@
 // length (60 s by default), VEKTA_SOAK_SEED the random sequence.
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -22,8 +23,12 @@ using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
 constexpr uint32_t kFloodIds = 64;
-constexpr auto kCalm = 500ms;    // a stretch in which nothing may go missing
-constexpr auto kSettle = 300ms;  // for bytes of a mishap still on their way
+// Frames at line rate, 5,952 a second: a calm stretch in which nothing may go
+// missing, and the frames after a recovery that carry a mishap's last bytes
+// through.
+constexpr uint64_t kCalmFrames = 3000;
+constexpr uint64_t kSettleFrames = 1800;
+constexpr uint64_t kGarbageFrames = 500;  // frames sent with garbage between them
 constexpr auto kRecoveryLimit = 10s;
 constexpr long kFlatMemoryBytes = 24l << 20;
 
@@ -79,31 +84,51 @@ protected:
         return Clock::now() - start;
     }
 
+    // Waits until reception has tabled this many more frames.
+    static void AwaitFrames(uint64_t frames)
+    {
+        const uint64_t from = TabledFrames();
+        EXPECT_TRUE(WaitFor([from, frames] { return TabledFrames() >= from + frames; }, kRecoveryLimit));
+    }
+
     // Each mishap, then the adapter's return.
     void Inflict(Mishap mishap, std::mt19937 &random)
     {
-        std::uniform_int_distribution<int> spellMs(150, 1200);
-        const auto spell = std::chrono::milliseconds(spellMs(random));
         switch (mishap) {
-        case Mishap::Silence:
+        case Mishap::Silence: {
+            // The quiet's length is the mishap itself: nothing the capture
+            // does shows that it has heard nothing.
+            std::uniform_int_distribution<int> spellMs(150, 1200);
             sim->SetFault(vektasim::Fault::Silence);
-            std::this_thread::sleep_for(spell);
+            std::this_thread::sleep_for(std::chrono::milliseconds(spellMs(random)));
             sim->SetFault(vektasim::Fault::None);
             return;
+        }
         case Mishap::CutShort:
             sim->SetFault(vektasim::Fault::CutShort);
             return;
-        case Mishap::Garbage:
+        case Mishap::Garbage: {
+            const uint64_t from = sim->FramesSent();
             sim->SetFault(vektasim::Fault::Garbage);
-            std::this_thread::sleep_for(spell / 4);
+            EXPECT_TRUE(WaitFor([&] { return sim->FramesSent() >= from + kGarbageFrames; }, kRecoveryLimit));
             sim->SetFault(vektasim::Fault::None);
             return;
+        }
         case Mishap::WrongAnswers:
             sim->SetFault(vektasim::Fault::WrongTypeFirst);
             [[fallthrough]];
         case Mishap::Unplug: {
+            // Away until the capture has tried to open the missing port a
+            // random number of times, 300 ms apart.
+            std::uniform_int_distribution<int> attempts(1, 4);
+            const int misses = attempts(random);
             sim->Unplug();
-            std::this_thread::sleep_for(spell);
+            // Each attempt clears the error first, so a cleared ENOENT that
+            // comes back comes from the next attempt.
+            for (int i = 0; i < misses; ++i) {
+                EXPECT_TRUE(WaitFor([] { return CaptureControl.sysError.load() == ENOENT; }, kRecoveryLimit));
+                CaptureControl.sysError.store(0);
+            }
             std::string error;
             EXPECT_TRUE(sim->Replug(error)) << error;
             if (mishap == Mishap::WrongAnswers) {
@@ -145,12 +170,12 @@ TEST_F(Soak, CaptureSurvivesEveryMishapAndLosesNoWholeFrame)
     // adapter's return, then time for stray bytes to pass.
     while (Clock::now() < end) {
         MarkLog(thread);
-        std::this_thread::sleep_for(kCalm);
+        AwaitFrames(kCalmFrames);
         MarkLog(thread);
         Inflict(static_cast<Mishap>(pick(random)), random);
         ++mishaps;
         slowestRecovery = std::max(slowestRecovery, AwaitRecovery());
-        std::this_thread::sleep_for(kSettle);
+        AwaitFrames(kSettleFrames);
     }
     const long memoryGrowth = ResidentBytes() - memoryAtStart;
     thread.Stop();

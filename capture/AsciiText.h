@@ -19,6 +19,15 @@ constexpr bool StartsWithIgnoringCase(std::string_view text, std::string_view pr
     return true;
 }
 
+// The value of a hexadecimal digit, 0 to 15; -1 for any other character.
+constexpr int HexDigitValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    const char lower = AsciiLower(c);
+    return lower >= 'a' && lower <= 'f' ? lower - 'a' + 10 : -1;
+}
+
 constexpr bool EqualsIgnoringCase(std::string_view text, std::string_view word)
 {
     return text.size() == word.size() && StartsWithIgnoringCase(text, word);

@@ -1,5 +1,7 @@
 #include "LogMessages.h"
 
+#include "AsciiText.h"
+
 namespace vektalog {
 
 namespace {
@@ -22,12 +24,10 @@ bool IsDigit(char c)
 // Upper-case only, as the log writes them.
 bool HexDigit(char c, uint32_t &value)
 {
-    if (IsDigit(c))
-        value = static_cast<uint32_t>(c - '0');
-    else if (c >= 'A' && c <= 'F')
-        value = static_cast<uint32_t>(c - 'A' + 10);
-    else
+    const int digit = HexDigitValue(c);
+    if (digit < 0 || (c >= 'a' && c <= 'f'))
         return false;
+    value = static_cast<uint32_t>(digit);
     return true;
 }
 

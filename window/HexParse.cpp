@@ -1,22 +1,11 @@
 #include "HexParse.h"
 
+#include "AsciiText.h"
 #include "SettingsFile.h"
 
 namespace {
 
 constexpr size_t kDigits = 8;
-constexpr int kNotHex = -1;
-
-int DigitValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return kNotHex;
-}
 
 }  // namespace
 
@@ -29,8 +18,8 @@ std::optional<uint32_t> ParseHex8(std::string_view text)
     text = text.substr(text.size() > kDigits ? text.size() - kDigits : 0);
     uint32_t value = 0;
     for (char c : text) {
-        const int digit = DigitValue(c);
-        if (digit == kNotHex)
+        const int digit = HexDigitValue(c);
+        if (digit < 0)
             return std::nullopt;
         value = (value << 4) | static_cast<uint32_t>(digit);
     }

@@ -16,6 +16,7 @@
 # their packages with apt-get download into build-driver/guest, once.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source scripts/lib.sh
 repo=$(realpath .)
 mode=native
 if [ $# -gt 0 ] && { [ "$1" = native ] || [ "$1" = wine ]; }; then
@@ -105,24 +106,9 @@ sims=()
 qemu_pid=
 relay_pid=
 cleanup() {
-  for pid in $relay_pid $qemu_pid "${sims[@]}"; do
-    kill "$pid" 2>/dev/null || true
-    wait "$pid" 2>/dev/null || true
-  done
-  return 0
+  stop_processes ${relay_pid:+"$relay_pid"} ${qemu_pid:+"$qemu_pid"} "${sims[@]}"
 }
 trap cleanup EXIT
-
-wait_for_file() {
-  local file=$1 deadline=$((SECONDS + 30))
-  while [ ! -s "$file" ]; do
-    if [ $SECONDS -ge $deadline ]; then
-      echo "driver bench: no $file after 30 s" >&2
-      return 1
-    fi
-    sleep 0.1
-  done
-}
 
 # Waits until file holds count lines matching pattern.
 wait_for_line_count() {
@@ -139,17 +125,18 @@ wait_for_line_count() {
 # Time for QEMU to hand on what it read from a quiet line (seconds).
 quiet_before_unplug_s=0.05
 
-# One simulated adapter of a kind, with the traffic options given; its pty
-# is the one QEMU is to open.
-declare -A sim_pid sim_pty
+# One simulated adapter of a kind, with the traffic options given; QEMU is
+# to open its port through the link sim_port names.
+declare -A sim_pid sim_port
 start_adapter() {
   local kind=$1
   shift
-  "$native/sim/vektasim" --kind "$kind" "$@" --record "$run/$kind.rec" >"$run/$kind.out" 2>&1 &
-  sims+=($!)
+  sim_port[$kind]="$run/$kind.port"
+  "$native/sim/vektasim" --kind "$kind" "$@" --link "${sim_port[$kind]}" --record "$run/$kind.rec" \
+    >"$run/$kind.out" 2>&1 &
+  sims+=("$!")
   sim_pid[$kind]=$!
-  wait_for_file "$run/$kind.out"
-  sim_pty[$kind]=$(head -1 "$run/$kind.out")
+  wait_for_file "${sim_port[$kind]}" "$!"
 }
 
 # QMP on a pair of pipes: one command, its answer; events on the way are kept.
@@ -226,8 +213,8 @@ run_guest() {
     -chardev pipe,id=qmp,path="$run/qmp" -mon chardev=qmp,mode=control \
     -virtfs local,path=/,mount_tag=hostroot,security_model=none,readonly=on,multidevs=remap \
     -device qemu-xhci,id=xhci \
-    -chardev serial,id=vekta-line,path="${sim_pty[vekta]}" -device usb-serial,id=vekta,chardev=vekta-line,bus=xhci.0,port=1 \
-    -chardev serial,id=trilox-line,path="${sim_pty[trilox]}" -device usb-serial,id=trilox,chardev=trilox-line,bus=xhci.0,port=2 \
+    -chardev serial,id=vekta-line,path="${sim_port[vekta]}" -device usb-serial,id=vekta,chardev=vekta-line,bus=xhci.0,port=1 \
+    -chardev serial,id=trilox-line,path="${sim_port[trilox]}" -device usb-serial,id=trilox,chardev=trilox-line,bus=xhci.0,port=2 \
     -trace usb_serial_handle_control -trace usb_serial_set_baud -msg timestamp=on -D "$run/trace" \
     >"$run/qemu.out" 2>&1 &
   qemu_pid=$!
@@ -265,12 +252,6 @@ run_guest() {
   return "$status"
 }
 
-# A Windows path for a file of ours: Wine maps the root to drive Z:.
-windows_path() {
-  local path=$1
-  printf 'Z:%s' "${path//\//\\}"
-}
-
 # The native bench: the capture library's tests against a real bus at its
 # own pace, about 830 frames/s of 29-bit identifiers, looped.
 native_guest_script() {
@@ -303,18 +284,20 @@ wine_guest_script() {
   if [ ! -f "$prefix/system.reg" ]; then
     echo "=== Wine prefix"
     (
-      export WINEPREFIX="$prefix" WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-      unset DISPLAY WAYLAND_DISPLAY
-      wineboot -i >"$run/wineboot.out" 2>&1 || { cat "$run/wineboot.out"; exit 1; }
+      use_wine_prefix "$prefix" "$run/wineboot.out"
       # The ports name links that the guest points at its converters.
       for kind in vekta trilox; do
-        wine reg add 'HKLM\Software\Wine\Ports' /v "${com[$kind]}" /d "/tmp/vektabench-$kind" /f >/dev/null 2>&1
+        wine_port "${com[$kind]}" "/tmp/vektabench-$kind"
       done
       wineserver -w
     )
   fi
+  # Lines for the guest's shell, which expands what is quoted here.
+  # shellcheck disable=SC2016
   {
-    echo "export WINEPREFIX='$prefix' WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES='mscoree,mshtml=' HOME=/tmp LANG=C.UTF-8"
+    printf 'export WINEPREFIX=%q' "$prefix"
+    printf ' %q' "${wine_settings[@]}"
+    echo ' HOME=/tmp LANG=C.UTF-8'
     echo "export VEKTABENCH_TRACE='$(windows_path "$run/trace")'"
     echo "export VEKTAMON_TEST_FRAMES='$(windows_path "$frames")'"
     for kind in vekta trilox; do
@@ -359,14 +342,19 @@ for attempt in 1 2; do
   rm -rf "$run"
   mkdir -p "$run"
   traffic=()
-  "${mode}_guest_script" "$@"
+  case $mode in
+    native) native_guest_script "$@" ;;
+    wine) wine_guest_script "$@" ;;
+  esac
   qemu_crashed=
   status=0
   run_guest "$run/guest.sh" || status=$?
   cleanup
   sims=()
-  [ -n "$qemu_crashed" ] && [ $attempt -eq 1 ] || break
+  if [ -z "$qemu_crashed" ] || [ $attempt -eq 2 ]; then
+    break
+  fi
   echo "driver bench: QEMU itself crashed (status $qemu_crashed); the guest runs once more" >&2
 done
 echo "=== driver bench ($mode): exit $status after $((SECONDS - started)) s"
-exit $status
+exit "$status"

@@ -193,8 +193,11 @@ serve_guest() {
   done
 }
 
-# Boots the guest with the two converters, runs the script given, and answers
-# with its exit status; the console (the tests' output) is printed.
+# Boots the guest with the two converters, runs the script given, and sets
+# status to its exit status; the console (the tests' output) is printed. It
+# is called as a plain command, so that under set -e a failure while setting
+# up stops the bench before QEMU boots; from the boot on, each outcome is
+# looked at here and ends in status.
 run_guest() {
   local script=$1
   for kind in vekta trilox; do
@@ -204,6 +207,7 @@ run_guest() {
     mkfifo "$run/$pipe.in" "$run/$pipe.out"
   done
   : >"$run/trace"
+  : >"$run/console"
   local boot=$SECONDS
   qemu-system-x86_64 -accel tcg -smp 2 -m 2048 -display none -no-reboot -nodefaults \
     -kernel "$guest/vmlinux" -initrd "$guest/initramfs.cpio" \
@@ -221,18 +225,24 @@ run_guest() {
   serve_guest &
   relay_pid=$!
   local deadline=$((SECONDS + guest_timeout))
-  while kill -0 "$qemu_pid" 2>/dev/null && [ $SECONDS -lt $deadline ]; do
+  while kill -0 "$qemu_pid" 2>/dev/null; do
+    if [ $SECONDS -ge $deadline ]; then
+      echo "driver bench: the guest did not finish within $guest_timeout s" >&2
+      kill "$qemu_pid" 2>/dev/null || true
+      break
+    fi
+    # Without it a guest that asks for a replug would wait for ever.
+    if ! kill -0 "$relay_pid" 2>/dev/null; then
+      echo "driver bench: serving the guest's requests failed; the guest is stopped" >&2
+      kill "$qemu_pid" 2>/dev/null || true
+      break
+    fi
     sleep 0.2
   done
-  if kill -0 "$qemu_pid" 2>/dev/null; then
-    echo "driver bench: the guest did not finish within $guest_timeout s" >&2
-    kill "$qemu_pid"
-  fi
   local qemu_status=0
   wait "$qemu_pid" || qemu_status=$?
   qemu_pid=
-  kill "$relay_pid" 2>/dev/null || true
-  wait "$relay_pid" 2>/dev/null || true
+  stop_processes "$relay_pid"
   relay_pid=
   cat "$run/console"
   if [ -s "$run/qemu.out" ]; then
@@ -242,14 +252,13 @@ run_guest() {
   [ "$qemu_status" -eq 0 ] || echo "driver bench: QEMU ended with status $qemu_status" >&2
   # Killed by a signal other than ours: QEMU's own fault, not the guest's.
   [ "$qemu_status" -le 128 ] || [ "$qemu_status" -eq 143 ] || qemu_crashed=$qemu_status
-  local status
   status=$(sed -n 's/^vektabench: exit \([0-9]*\).*/\1/p' "$run/console" | tail -1)
   if [ -z "$status" ]; then
     echo "driver bench: the guest did not boot or did not finish (console above)" >&2
-    return 1
+    status=1
+    return 0
   fi
   echo "=== guest run: $((SECONDS - boot)) s, $(sed -n 's/^vektabench: booted in \(.*\)/booted in \1/p' "$run/console")"
-  return "$status"
 }
 
 # The native bench: the capture library's tests against a real bus at its
@@ -347,8 +356,7 @@ for attempt in 1 2; do
     wine) wine_guest_script "$@" ;;
   esac
   qemu_crashed=
-  status=0
-  run_guest "$run/guest.sh" || status=$?
+  run_guest "$run/guest.sh"
   cleanup
   sims=()
   if [ -z "$qemu_crashed" ] || [ $attempt -eq 2 ]; then

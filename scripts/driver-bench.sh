@@ -35,7 +35,7 @@ guest_modules=(
 )
 guest_timeout=${VEKTA_GUEST_TIMEOUT:-300}
 
-packages=(cmake ninja-build g++ libgtest-dev qemu-system-x86 xz-utils)
+packages=(cmake ninja-build g++ libgtest-dev qemu-system-x86 xz-utils python3)
 [ "$mode" = wine ] && packages+=(googletest g++-mingw-w64-x86-64-posix wine wine64)
 scripts/install-deps.sh "${packages[@]}"
 
@@ -139,39 +139,17 @@ start_adapter() {
   wait_for_file "${sim_port[$kind]}" "$!"
 }
 
-# QMP on a pair of pipes: one command, its answer; events on the way are kept.
+# qmp COMMAND [ARGUMENTS_JSON] [--wait-event EVENT]: one command on QEMU's
+# monitor socket; prints its answer (scripts/qmp.py).
 qmp() {
-  echo "$1" >&"$qmp_in"
-  local line
-  while read -r -t 30 line <&"$qmp_out"; do
-    case $line in
-      *'"return"'* | *'"error"'*)
-        echo "$line"
-        return 0
-        ;;
-      *'"event"'*) echo "$line" >>"$run/qmp-events" ;;
-    esac
-  done
-  echo "driver bench: no QMP answer to $1" >&2
-  return 1
-}
-
-wait_qmp_event() {
-  local event=$1 line
-  grep -q "\"$event\"" "$run/qmp-events" 2>/dev/null && { : >"$run/qmp-events"; return 0; }
-  while read -r -t 30 line <&"$qmp_out"; do
-    case $line in *"\"$event\""*) : >"$run/qmp-events"; return 0 ;; esac
-  done
-  return 1
+  scripts/qmp.py "$run/qmp.sock" "$@"
 }
 
 # Serves the guest's requests on its second serial line: "replug KIND MS"
 # pulls that converter, waits MS ms, plugs it back, answers "replugged KIND".
 serve_guest() {
-  exec {qmp_in}>"$run/qmp.in" {qmp_out}<"$run/qmp.out" {ctl_in}>"$run/control.in" {ctl_out}<"$run/control.out"
-  local line request kind ms port
-  read -r -t 30 line <&"$qmp_out" || return 1  # the greeting
-  qmp '{"execute":"qmp_capabilities"}' >/dev/null
+  exec {ctl_in}>"$run/control.in" {ctl_out}<"$run/control.out"
+  local request kind ms port
   while read -r request kind ms <&"$ctl_out"; do
     [ "$request" = replug ] || continue
     port=${usb_port[$kind]}
@@ -184,10 +162,10 @@ serve_guest() {
     kill -USR1 "${sim_pid[$kind]}"
     wait_for_line_count "$run/$kind.out" '^power cut$' $((cuts + 1)) || return 1
     sleep "$quiet_before_unplug_s"
-    qmp "{\"execute\":\"device_del\",\"arguments\":{\"id\":\"$kind\"}}" >>"$run/replugs"
-    wait_qmp_event DEVICE_DELETED
+    qmp device_del "{\"id\":\"$kind\"}" --wait-event DEVICE_DELETED >>"$run/replugs"
     sleep "$(printf '%d.%03d' $((ms / 1000)) $((ms % 1000)))"
-    qmp "{\"execute\":\"device_add\",\"arguments\":{\"driver\":\"usb-serial\",\"id\":\"$kind\",\"chardev\":\"$kind-line\",\"bus\":\"xhci.0\",\"port\":\"$port\"}}" >>"$run/replugs"
+    qmp device_add "{\"driver\":\"usb-serial\",\"id\":\"$kind\",\"chardev\":\"$kind-line\",\"bus\":\"xhci.0\",\"port\":\"$port\"}" \
+      >>"$run/replugs"
     echo "$(date +%s.%N) replugged $kind" >>"$run/replugs"
     echo "replugged $kind" >&"$ctl_in"
   done
@@ -203,9 +181,7 @@ run_guest() {
   for kind in vekta trilox; do
     start_adapter "$kind" "${traffic[@]}"
   done
-  for pipe in qmp control; do
-    mkfifo "$run/$pipe.in" "$run/$pipe.out"
-  done
+  mkfifo "$run/control.in" "$run/control.out"
   : >"$run/trace"
   : >"$run/console"
   local boot=$SECONDS
@@ -214,7 +190,7 @@ run_guest() {
     -append "console=ttyS0 quiet panic=-1 loglevel=3 vektabench.run=$script vektabench.keep=$repo vektabench.keep=$traces" \
     -chardev file,id=console,path="$run/console" -serial chardev:console \
     -chardev pipe,id=control,path="$run/control" -serial chardev:control \
-    -chardev pipe,id=qmp,path="$run/qmp" -mon chardev=qmp,mode=control \
+    -chardev socket,id=qmp,path="$run/qmp.sock",server=on,wait=off -mon chardev=qmp,mode=control \
     -virtfs local,path=/,mount_tag=hostroot,security_model=none,readonly=on,multidevs=remap \
     -device qemu-xhci,id=xhci \
     -chardev serial,id=vekta-line,path="${sim_port[vekta]}" -device usb-serial,id=vekta,chardev=vekta-line,bus=xhci.0,port=1 \

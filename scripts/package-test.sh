@@ -14,20 +14,31 @@
 # and closes the window with the window manager's close key; the installed
 # vektalog then reads the logs. Needs root (for
 # apt and to act as nobody); it leaves no package installed that was not.
-# VEKTA_BUILD names the package's build folder (default build-test/package).
+# VEKTA_BUILD names the package's build folder (default build-test/package);
+# with VEKTA_JUNIT set, the cases that passed are also reported in that JUnit
+# XML file, which the test command counts.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 if [ "$(id -u)" -ne 0 ]; then
-  exec sudo --preserve-env=VEKTA_BUILD "$0" "$@"
+  exec sudo --preserve-env=VEKTA_BUILD,VEKTA_JUNIT "$0" "$@"
 fi
 source scripts/lib.sh
 
 # Cases that came through every check; a failed check ends the script.
-passed=0
+passed_cases=()
 passed_case() {
   echo "--- $1 passed"
-  passed=$((passed + 1))
+  passed_cases+=("$1")
+}
+
+write_junit() {
+  {
+    echo '<?xml version="1.0" encoding="UTF-8"?>'
+    echo "<testsuite name=\"package\" tests=\"${#passed_cases[@]}\" failures=\"0\">"
+    printf '  <testcase classname="package" name="%s" status="run"/>\n' "${passed_cases[@]}"
+    echo '</testsuite>'
+  } >"$1"
 }
 
 build=${VEKTA_BUILD:-build-test/package}
@@ -180,4 +191,5 @@ fresh_home root
 scenario installed-as-root root /usr/bin/vektamon "$home/.local/share/vektamon"
 passed_case installed-as-root
 
-echo "package: $passed passed, 0 failed"
+[ -z "${VEKTA_JUNIT:-}" ] || write_junit "$VEKTA_JUNIT"
+echo "package: ${#passed_cases[@]} passed, 0 failed"

@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
-build=build-bench
+build="build-bench"
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVEKTA_TESTS=OFF -DVEKTA_BENCH=ON >/dev/null
 cmake --build "$build" -j2 --target capture_bench window_bench
 echo "machine: $(nproc) cores, $(lscpu | sed -n 's/^Model name: *//p'), $(uname -sr)"

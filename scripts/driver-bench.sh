@@ -16,6 +16,7 @@
 # their packages with apt-get download into build-driver/guest, once.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source scripts/lib.sh
 repo=$(realpath .)
 mode=native
 if [ $# -gt 0 ] && { [ "$1" = native ] || [ "$1" = wine ]; }; then
@@ -34,7 +35,7 @@ guest_modules=(
 )
 guest_timeout=${VEKTA_GUEST_TIMEOUT:-300}
 
-packages=(cmake ninja-build g++ libgtest-dev qemu-system-x86 xz-utils)
+packages=(cmake ninja-build g++ libgtest-dev qemu-system-x86 xz-utils python3)
 [ "$mode" = wine ] && packages+=(googletest g++-mingw-w64-x86-64-posix wine wine64)
 scripts/install-deps.sh "${packages[@]}"
 
@@ -105,24 +106,9 @@ sims=()
 qemu_pid=
 relay_pid=
 cleanup() {
-  for pid in $relay_pid $qemu_pid "${sims[@]}"; do
-    kill "$pid" 2>/dev/null || true
-    wait "$pid" 2>/dev/null || true
-  done
-  return 0
+  stop_processes ${relay_pid:+"$relay_pid"} ${qemu_pid:+"$qemu_pid"} "${sims[@]}"
 }
 trap cleanup EXIT
-
-wait_for_file() {
-  local file=$1 deadline=$((SECONDS + 30))
-  while [ ! -s "$file" ]; do
-    if [ $SECONDS -ge $deadline ]; then
-      echo "driver bench: no $file after 30 s" >&2
-      return 1
-    fi
-    sleep 0.1
-  done
-}
 
 # Waits until file holds count lines matching pattern.
 wait_for_line_count() {
@@ -139,52 +125,31 @@ wait_for_line_count() {
 # Time for QEMU to hand on what it read from a quiet line (seconds).
 quiet_before_unplug_s=0.05
 
-# One simulated adapter of a kind, with the traffic options given; its pty
-# is the one QEMU is to open.
-declare -A sim_pid sim_pty
+# One simulated adapter of a kind, with the traffic options given; QEMU is
+# to open its port through the link sim_port names.
+declare -A sim_pid sim_port
 start_adapter() {
   local kind=$1
   shift
-  "$native/sim/vektasim" --kind "$kind" "$@" --record "$run/$kind.rec" >"$run/$kind.out" 2>&1 &
-  sims+=($!)
+  sim_port[$kind]="$run/$kind.port"
+  "$native/sim/vektasim" --kind "$kind" "$@" --link "${sim_port[$kind]}" --record "$run/$kind.rec" \
+    >"$run/$kind.out" 2>&1 &
+  sims+=("$!")
   sim_pid[$kind]=$!
-  wait_for_file "$run/$kind.out"
-  sim_pty[$kind]=$(head -1 "$run/$kind.out")
+  wait_for_file "${sim_port[$kind]}" "$!"
 }
 
-# QMP on a pair of pipes: one command, its answer; events on the way are kept.
+# qmp COMMAND [ARGUMENTS_JSON] [--wait-event EVENT]: one command on QEMU's
+# monitor socket; prints its answer (scripts/qmp.py).
 qmp() {
-  echo "$1" >&"$qmp_in"
-  local line
-  while read -r -t 30 line <&"$qmp_out"; do
-    case $line in
-      *'"return"'* | *'"error"'*)
-        echo "$line"
-        return 0
-        ;;
-      *'"event"'*) echo "$line" >>"$run/qmp-events" ;;
-    esac
-  done
-  echo "driver bench: no QMP answer to $1" >&2
-  return 1
-}
-
-wait_qmp_event() {
-  local event=$1 line
-  grep -q "\"$event\"" "$run/qmp-events" 2>/dev/null && { : >"$run/qmp-events"; return 0; }
-  while read -r -t 30 line <&"$qmp_out"; do
-    case $line in *"\"$event\""*) : >"$run/qmp-events"; return 0 ;; esac
-  done
-  return 1
+  scripts/qmp.py "$run/qmp.sock" "$@"
 }
 
 # Serves the guest's requests on its second serial line: "replug KIND MS"
 # pulls that converter, waits MS ms, plugs it back, answers "replugged KIND".
 serve_guest() {
-  exec {qmp_in}>"$run/qmp.in" {qmp_out}<"$run/qmp.out" {ctl_in}>"$run/control.in" {ctl_out}<"$run/control.out"
-  local line request kind ms port
-  read -r -t 30 line <&"$qmp_out" || return 1  # the greeting
-  qmp '{"execute":"qmp_capabilities"}' >/dev/null
+  exec {ctl_in}>"$run/control.in" {ctl_out}<"$run/control.out"
+  local request kind ms port
   while read -r request kind ms <&"$ctl_out"; do
     [ "$request" = replug ] || continue
     port=${usb_port[$kind]}
@@ -197,55 +162,63 @@ serve_guest() {
     kill -USR1 "${sim_pid[$kind]}"
     wait_for_line_count "$run/$kind.out" '^power cut$' $((cuts + 1)) || return 1
     sleep "$quiet_before_unplug_s"
-    qmp "{\"execute\":\"device_del\",\"arguments\":{\"id\":\"$kind\"}}" >>"$run/replugs"
-    wait_qmp_event DEVICE_DELETED
+    qmp device_del "{\"id\":\"$kind\"}" --wait-event DEVICE_DELETED >>"$run/replugs"
     sleep "$(printf '%d.%03d' $((ms / 1000)) $((ms % 1000)))"
-    qmp "{\"execute\":\"device_add\",\"arguments\":{\"driver\":\"usb-serial\",\"id\":\"$kind\",\"chardev\":\"$kind-line\",\"bus\":\"xhci.0\",\"port\":\"$port\"}}" >>"$run/replugs"
+    qmp device_add "{\"driver\":\"usb-serial\",\"id\":\"$kind\",\"chardev\":\"$kind-line\",\"bus\":\"xhci.0\",\"port\":\"$port\"}" \
+      >>"$run/replugs"
     echo "$(date +%s.%N) replugged $kind" >>"$run/replugs"
     echo "replugged $kind" >&"$ctl_in"
   done
 }
 
-# Boots the guest with the two converters, runs the script given, and answers
-# with its exit status; the console (the tests' output) is printed.
+# Boots the guest with the two converters, runs the script given, and sets
+# status to its exit status; the console (the tests' output) is printed. It
+# is called as a plain command, so that under set -e a failure while setting
+# up stops the bench before QEMU boots; from the boot on, each outcome is
+# looked at here and ends in status.
 run_guest() {
   local script=$1
   for kind in vekta trilox; do
     start_adapter "$kind" "${traffic[@]}"
   done
-  for pipe in qmp control; do
-    mkfifo "$run/$pipe.in" "$run/$pipe.out"
-  done
+  mkfifo "$run/control.in" "$run/control.out"
   : >"$run/trace"
+  : >"$run/console"
   local boot=$SECONDS
   qemu-system-x86_64 -accel tcg -smp 2 -m 2048 -display none -no-reboot -nodefaults \
     -kernel "$guest/vmlinux" -initrd "$guest/initramfs.cpio" \
     -append "console=ttyS0 quiet panic=-1 loglevel=3 vektabench.run=$script vektabench.keep=$repo vektabench.keep=$traces" \
     -chardev file,id=console,path="$run/console" -serial chardev:console \
     -chardev pipe,id=control,path="$run/control" -serial chardev:control \
-    -chardev pipe,id=qmp,path="$run/qmp" -mon chardev=qmp,mode=control \
+    -chardev socket,id=qmp,path="$run/qmp.sock",server=on,wait=off -mon chardev=qmp,mode=control \
     -virtfs local,path=/,mount_tag=hostroot,security_model=none,readonly=on,multidevs=remap \
     -device qemu-xhci,id=xhci \
-    -chardev serial,id=vekta-line,path="${sim_pty[vekta]}" -device usb-serial,id=vekta,chardev=vekta-line,bus=xhci.0,port=1 \
-    -chardev serial,id=trilox-line,path="${sim_pty[trilox]}" -device usb-serial,id=trilox,chardev=trilox-line,bus=xhci.0,port=2 \
+    -chardev serial,id=vekta-line,path="${sim_port[vekta]}" -device usb-serial,id=vekta,chardev=vekta-line,bus=xhci.0,port=1 \
+    -chardev serial,id=trilox-line,path="${sim_port[trilox]}" -device usb-serial,id=trilox,chardev=trilox-line,bus=xhci.0,port=2 \
     -trace usb_serial_handle_control -trace usb_serial_set_baud -msg timestamp=on -D "$run/trace" \
     >"$run/qemu.out" 2>&1 &
   qemu_pid=$!
   serve_guest &
   relay_pid=$!
   local deadline=$((SECONDS + guest_timeout))
-  while kill -0 "$qemu_pid" 2>/dev/null && [ $SECONDS -lt $deadline ]; do
+  while kill -0 "$qemu_pid" 2>/dev/null; do
+    if [ $SECONDS -ge $deadline ]; then
+      echo "driver bench: the guest did not finish within $guest_timeout s" >&2
+      kill "$qemu_pid" 2>/dev/null || true
+      break
+    fi
+    # Without it a guest that asks for a replug would wait for ever.
+    if ! kill -0 "$relay_pid" 2>/dev/null; then
+      echo "driver bench: serving the guest's requests failed; the guest is stopped" >&2
+      kill "$qemu_pid" 2>/dev/null || true
+      break
+    fi
     sleep 0.2
   done
-  if kill -0 "$qemu_pid" 2>/dev/null; then
-    echo "driver bench: the guest did not finish within $guest_timeout s" >&2
-    kill "$qemu_pid"
-  fi
   local qemu_status=0
   wait "$qemu_pid" || qemu_status=$?
   qemu_pid=
-  kill "$relay_pid" 2>/dev/null || true
-  wait "$relay_pid" 2>/dev/null || true
+  stop_processes "$relay_pid"
   relay_pid=
   cat "$run/console"
   if [ -s "$run/qemu.out" ]; then
@@ -255,20 +228,13 @@ run_guest() {
   [ "$qemu_status" -eq 0 ] || echo "driver bench: QEMU ended with status $qemu_status" >&2
   # Killed by a signal other than ours: QEMU's own fault, not the guest's.
   [ "$qemu_status" -le 128 ] || [ "$qemu_status" -eq 143 ] || qemu_crashed=$qemu_status
-  local status
   status=$(sed -n 's/^vektabench: exit \([0-9]*\).*/\1/p' "$run/console" | tail -1)
   if [ -z "$status" ]; then
     echo "driver bench: the guest did not boot or did not finish (console above)" >&2
-    return 1
+    status=1
+    return 0
   fi
   echo "=== guest run: $((SECONDS - boot)) s, $(sed -n 's/^vektabench: booted in \(.*\)/booted in \1/p' "$run/console")"
-  return "$status"
-}
-
-# A Windows path for a file of ours: Wine maps the root to drive Z:.
-windows_path() {
-  local path=$1
-  printf 'Z:%s' "${path//\//\\}"
 }
 
 # The native bench: the capture library's tests against a real bus at its
@@ -303,18 +269,20 @@ wine_guest_script() {
   if [ ! -f "$prefix/system.reg" ]; then
     echo "=== Wine prefix"
     (
-      export WINEPREFIX="$prefix" WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-      unset DISPLAY WAYLAND_DISPLAY
-      wineboot -i >"$run/wineboot.out" 2>&1 || { cat "$run/wineboot.out"; exit 1; }
+      use_wine_prefix "$prefix" "$run/wineboot.out"
       # The ports name links that the guest points at its converters.
       for kind in vekta trilox; do
-        wine reg add 'HKLM\Software\Wine\Ports' /v "${com[$kind]}" /d "/tmp/vektabench-$kind" /f >/dev/null 2>&1
+        wine_port "${com[$kind]}" "/tmp/vektabench-$kind"
       done
       wineserver -w
     )
   fi
+  # Lines for the guest's shell, which expands what is quoted here.
+  # shellcheck disable=SC2016
   {
-    echo "export WINEPREFIX='$prefix' WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES='mscoree,mshtml=' HOME=/tmp LANG=C.UTF-8"
+    printf 'export WINEPREFIX=%q' "$prefix"
+    printf ' %q' "${wine_settings[@]}"
+    echo ' HOME=/tmp LANG=C.UTF-8'
     echo "export VEKTABENCH_TRACE='$(windows_path "$run/trace")'"
     echo "export VEKTAMON_TEST_FRAMES='$(windows_path "$frames")'"
     for kind in vekta trilox; do
@@ -359,14 +327,18 @@ for attempt in 1 2; do
   rm -rf "$run"
   mkdir -p "$run"
   traffic=()
-  "${mode}_guest_script" "$@"
+  case $mode in
+    native) native_guest_script "$@" ;;
+    wine) wine_guest_script "$@" ;;
+  esac
   qemu_crashed=
-  status=0
-  run_guest "$run/guest.sh" || status=$?
+  run_guest "$run/guest.sh"
   cleanup
   sims=()
-  [ -n "$qemu_crashed" ] && [ $attempt -eq 1 ] || break
+  if [ -z "$qemu_crashed" ] || [ $attempt -eq 2 ]; then
+    break
+  fi
   echo "driver bench: QEMU itself crashed (status $qemu_crashed); the guest runs once more" >&2
 done
 echo "=== driver bench ($mode): exit $status after $((SECONDS - started)) s"
-exit $status
+exit "$status"

@@ -5,7 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-30}
-build=build-test/fuzz
+build="build-test/fuzz"
 
 CXX=clang++ cmake -S . -B "$build" -G Ninja -DVEKTA_WERROR=ON -DVEKTA_FUZZ=ON -DVEKTA_WINDOW=OFF -DVEKTA_TESTS=OFF \
   -DVEKTA_SANITIZE=address,undefined -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null

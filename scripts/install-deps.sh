@@ -15,6 +15,7 @@ if [ ${#packages[@]} -eq 0 ]; then
     python3-can can-utils
     dpkg-dev file lintian
     xdotool evilwm xfonts-base
+    shellcheck clang-format python3
   )
 fi
 

@@ -14,27 +14,46 @@
 # and closes the window with the window manager's close key; the installed
 # vektalog then reads the logs. Needs root (for
 # apt and to act as nobody); it leaves no package installed that was not.
-# VEKTA_BUILD names the package's build folder (default build-test/package).
+# VEKTA_BUILD names the package's build folder (default build-test/package);
+# with VEKTA_JUNIT set, the cases that passed are also reported in that JUnit
+# XML file, which the test command counts.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 if [ "$(id -u)" -ne 0 ]; then
-  exec sudo --preserve-env=VEKTA_BUILD "$0" "$@"
+  exec sudo --preserve-env=VEKTA_BUILD,VEKTA_JUNIT "$0" "$@"
 fi
+source scripts/lib.sh
+
+# Cases that came through every check; a failed check ends the script.
+passed_cases=()
+passed_case() {
+  echo "--- $1 passed"
+  passed_cases+=("$1")
+}
+
+write_junit() {
+  {
+    echo '<?xml version="1.0" encoding="UTF-8"?>'
+    echo "<testsuite name=\"package\" tests=\"${#passed_cases[@]}\" failures=\"0\">"
+    printf '  <testcase classname="package" name="%s" status="run"/>\n' "${passed_cases[@]}"
+    echo '</testsuite>'
+  } >"$1"
+}
 
 build=${VEKTA_BUILD:-build-test/package}
 deb=$(VEKTA_BUILD=$build scripts/package.sh | tail -n 1)
 echo "=== package: $deb, installed size $(dpkg-deb -f "$deb" Installed-Size) KiB"
 lintian --fail-on error,warning "$deb"
 echo "lintian: no errors, no warnings"
+passed_case lintian
 
 work=$(mktemp -d /tmp/vektamon-package-test.XXXXXX)
 chmod 755 "$work"
 was_installed=$(dpkg-query -W -f='${Status}' vektamon 2>/dev/null | grep -c "install ok installed" || true)
 pids=()
 cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
+  stop_processes "${pids[@]}"
   if [ "$was_installed" -eq 0 ]; then
     apt-get purge -y -qq -o DPkg::Lock::Timeout=600 vektamon >/dev/null 2>&1 || true
   fi
@@ -45,32 +64,23 @@ trap cleanup EXIT
 apt-get install -y -qq --no-install-recommends -o DPkg::Lock::Timeout=600 "$(realpath "$deb")" >/dev/null
 [ -x /usr/bin/vektamon ] && [ -x /usr/bin/vektasim ] && [ -x /usr/bin/vektalog ]
 echo "installed with apt"
+passed_case apt-install
 
 fail() {
   echo "FAILED: $*" >&2
   exit 1
 }
 
-# wait_for SECONDS DESCRIPTION COMMAND...: polls the command until it holds.
-wait_for() {
-  local seconds=$1 what=$2
-  shift 2
-  local deadline=$((SECONDS + seconds))
-  until "$@"; do
-    [ $SECONDS -lt $deadline ] || fail "$what (waited ${seconds} s)"
-    sleep 0.2
-  done
-}
-
 # The virtual display, reachable by every local user, and its window manager.
 Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.err" &
-pids+=($!)
-wait_for 30 "Xvfb did not start" test -s "$work/display"
-export DISPLAY=":$(cat "$work/display")"
+pids+=("$!")
+wait_until 30 "Xvfb did not start" test -s "$work/display"
+DISPLAY=":$(cat "$work/display")"
+export DISPLAY
 mkdir -p "$work/wm"
 HOME="$work/wm" evilwm -fn fixed --bind "Control+Alt+Escape=delete" 2>"$work/wm.err" &
-pids+=($!)
-wait_for 30 "the window manager did not start" sh -c "xprop -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id'"
+pids+=("$!")
+wait_until 30 "the window manager did not start" sh -c "xprop -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id'"
 
 # run_as USER HOME COMMAND... &: runs the command in the background (so $! is
 # its process) as that user with a clean environment of its own, in the root
@@ -113,12 +123,12 @@ scenario() {
 
   run_as "$user" "$home" vektasim --link "$home/adapter" >"$work/$name-sim.out" 2>&1 &
   local sim=$!
-  pids+=($sim)
-  wait_for 30 "vektasim made no port" test -e "$home/adapter"
+  pids+=("$sim")
+  wait_for_file "$home/adapter" "$sim"
 
   run_as "$user" "$home" "$program" >"$work/$name.out" 2>&1 &
   local program_pid=$!
-  pids+=($program_pid)
+  pids+=("$program_pid")
   local window
   window=$(timeout 60 xdotool search --sync --onlyvisible --name '^VEKTA Sniffer v') ||
     fail "no window appeared: $(cat "$work/$name.out")"
@@ -139,10 +149,9 @@ scenario() {
   click "$window" "${stop_button[@]}"
   # The close key goes to the window under the pointer.
   xdotool mousemove --window "$window" 200 100 key --clearmodifiers ctrl+alt+Escape
-  wait_for 60 "the program did not end after the close" sh -c "! kill -0 $program_pid 2>/dev/null"
+  wait_until 60 "the program did not end after the close" sh -c "! kill -0 $program_pid 2>/dev/null"
   wait "$program_pid" || fail "the program ended with status $?: $(cat "$work/$name.out")"
-  kill "$sim"
-  wait "$sim" 2>/dev/null || true
+  stop_processes "$sim"
 
   local settings="$files/vektamon.set"
   [ -f "$settings" ] || fail "no $settings: $(ls -la "$files" 2>&1)"
@@ -154,7 +163,8 @@ scenario() {
   vektalog candump "$files"/*.log >"$work/$name.candump" 2>&1 || true
   grep -q "^([0-9]*\.[0-9]*) can0 " "$work/$name.candump" ||
     fail "vektalog read no frames from the logs: $(head -c 2000 "$work/$name.candump")"
-  echo "vektamon.set and $(ls "$files"/*.log | wc -l) log(s) in $files; vektalog reads them"
+  local logs=("$files"/*.log)
+  echo "vektamon.set and ${#logs[@]} log(s) in $files; vektalog reads them"
 }
 
 # fresh_home USER: a new, empty home owned by the user, in $home.
@@ -167,6 +177,7 @@ fresh_home() {
 
 fresh_home nobody
 scenario installed-as-nobody nobody /usr/bin/vektamon "$home/.local/share/vektamon"
+passed_case installed-as-nobody
 
 fresh_home nobody
 mkdir "$home/copy"
@@ -174,8 +185,11 @@ cp /usr/bin/vektamon "$home/copy/"
 chown -R nobody:nogroup "$home/copy"
 scenario copy-as-nobody nobody "$home/copy/vektamon" "$home/copy"
 [ ! -e "$home/.local/share/vektamon" ] || fail "the writable copy used the per-user folder"
+passed_case copy-as-nobody
 
 fresh_home root
 scenario installed-as-root root /usr/bin/vektamon "$home/.local/share/vektamon"
+passed_case installed-as-root
 
-echo "package: 3 passed, 0 failed"
+[ -z "${VEKTA_JUNIT:-}" ] || write_junit "$VEKTA_JUNIT"
+echo "package: ${#passed_cases[@]} passed, 0 failed"

@@ -8,7 +8,7 @@
 # VEKTA_BUILD names the build folder (default build-run).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-source scripts/simulator.sh
+source scripts/lib.sh
 
 build=${VEKTA_BUILD:-build-run}
 if [ "$(id -u)" -eq 0 ] && [ -n "${SUDO_USER:-}" ]; then

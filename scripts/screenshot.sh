@@ -4,9 +4,9 @@
 # VEKTA_BUILD names the build folder (default build-shot).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-source scripts/simulator.sh
+source scripts/lib.sh
 
-if [ "$(id -u)" -eq 0 ]; then scripts/install-deps.sh; else sudo scripts/install-deps.sh; fi
+scripts/install-deps.sh
 
 build=${VEKTA_BUILD:-build-shot}
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null

@@ -6,6 +6,7 @@
 # test program, e.g. --gtest_filter='FullCapture*'.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source scripts/lib.sh
 repo=$PWD
 out="$repo/${VEKTA_WINE_BUILD:-build-wine}"
 started=$SECONDS
@@ -19,58 +20,32 @@ echo "=== capture library and tests (mingw-w64)"
 cmake -S tests/wine -B "$out/mingw" -G Ninja -DVEKTA_WERROR=ON -DCMAKE_TOOLCHAIN_FILE="$repo/cmake/mingw-w64.cmake" >/dev/null
 cmake --build "$out/mingw" -j2
 
-# A prefix of our own; nothing here draws, so no display is needed.
-export WINEPREFIX="$out/prefix" WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-unset DISPLAY WAYLAND_DISPLAY
 run="$out/run"
 rm -rf "$run"
 mkdir -p "$run"
 
 sims=()
+# shellcheck disable=SC2317 # run by the trap on EXIT only
 cleanup() {
-  for pid in "${sims[@]}"; do
-    kill "$pid" 2>/dev/null || true
-    wait "$pid" 2>/dev/null || true
-  done
+  stop_processes "${sims[@]}"
   wineserver -k 2>/dev/null || true
 }
 trap cleanup EXIT
 
-# A Windows path for a file of ours: Wine maps the root to drive Z:.
-windows_path() {
-  local path=$1
-  printf 'Z:%s' "${path//\//\\}"
-}
-
-# Waits for a file to appear, for a simulator that is starting.
-wait_for_file() {
-  local file=$1 deadline=$((SECONDS + 30))
-  while [ ! -e "$file" ]; do
-    if [ $SECONDS -ge $deadline ]; then
-      echo "no $file after 30 s" >&2
-      return 1
-    fi
-    sleep 0.1
-  done
-}
-
 echo "=== Wine prefix"
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-  wineboot -i >"$run/wineboot.out" 2>&1 || { cat "$run/wineboot.out"; exit 1; }
-fi
+use_wine_prefix "$out/prefix" "$run/wineboot.out"
 declare -A ports=([VEKTA]=COM5 [TRILOX]=COM6)
 for kind in VEKTA TRILOX; do
   port=${ports[$kind]}
   link="$run/${kind,,}-port"
-  # The registry entry survives Wine's own scan of the machine's serial
-  # devices, which may claim low COM numbers; the link serves this session.
-  wine reg add 'HKLM\Software\Wine\Ports' /v "$port" /d "$link" /f >/dev/null 2>&1
+  # The port names the link, which serves this session.
+  wine_port "$port" "$link"
   ln -sfn "$link" "$WINEPREFIX/dosdevices/${port,,}"
 
   "$out/native/sim/vektasim" --kind "${kind,,}" --link "$link" --record "$run/${kind,,}.rec" \
     --replay tests/wine/frames.candump --fast >"$run/${kind,,}.out" 2>&1 &
-  sims+=($!)
-  wait_for_file "$link"
+  sims+=("$!")
+  wait_for_file "$link" "$!"
   export "VEKTAMON_TEST_${kind}_PORT=$port"
   export "VEKTAMON_TEST_${kind}_RECORD=$(windows_path "$run/${kind,,}.rec")"
 done

@@ -1,0 +1,98 @@
+# shellcheck shell=bash
+# Helpers the scripts share; sourced (source scripts/lib.sh) after the script
+# has changed to the project's root. Each fails with a message on stderr and
+# status 1, so that under set -e the script stops there.
+
+# The script's name, to begin its messages with.
+script_name=$(basename "$0" .sh)
+
+# wait_until SECONDS WHAT COMMAND...: polls the command every 0.1 s until it
+# holds; fails saying WHAT when SECONDS have passed.
+wait_until() {
+  local seconds=$1 what=$2
+  shift 2
+  local deadline=$((SECONDS + seconds))
+  until "$@"; do
+    if [ $SECONDS -ge $deadline ]; then
+      echo "$script_name: $what (waited $seconds s)" >&2
+      return 1
+    fi
+    sleep 0.1
+  done
+}
+
+# wait_for_file FILE PID: waits up to 30 s for FILE, which the process PID
+# (started in the background) is to make; fails at once when it has ended.
+wait_for_file() {
+  local file=$1 pid=$2 deadline=$((SECONDS + 30))
+  until [ -e "$file" ]; do
+    if ! kill -0 "$pid" 2>/dev/null; then
+      local status=0
+      wait "$pid" || status=$?
+      echo "$script_name: process $pid ended (status $status) before making $file" >&2
+      return 1
+    fi
+    if [ $SECONDS -ge $deadline ]; then
+      echo "$script_name: no $file after 30 s" >&2
+      return 1
+    fi
+    sleep 0.1
+  done
+}
+
+# stop_processes PID...: ends each process and waits for it; those already
+# gone are no fault, as a trap on EXIT calls this after any failure.
+stop_processes() {
+  local pid
+  for pid in "$@"; do
+    kill "$pid" 2>/dev/null || true
+  done
+  for pid in "$@"; do
+    wait "$pid" 2>/dev/null || true
+  done
+}
+
+# start_simulator BUILD LINK [vektasim options]: starts vektasim from the
+# build folder with its port linked at LINK, sets sim to its process id and
+# waits until the link is there. stop_simulator ends it.
+start_simulator() {
+  local build=$1 link=$2
+  shift 2
+  "$build/sim/vektasim" --link "$link" "$@" >/dev/null &
+  sim=$!
+  wait_for_file "$link" "$sim"
+}
+
+stop_simulator() {
+  [ -z "${sim:-}" ] || stop_processes "$sim"
+}
+
+# A Windows path for a file of ours: Wine maps the root to drive Z:.
+windows_path() {
+  local path=$1
+  printf 'Z:%s' "${path//\//\\}"
+}
+
+# What every Wine of ours runs with: 64-bit, quiet, and without the .NET and
+# HTML engines, which wineboot would otherwise try to download.
+wine_settings=(WINEARCH=win64 WINEDEBUG=-all "WINEDLLOVERRIDES=mscoree,mshtml=")
+
+# use_wine_prefix PREFIX LOG: Wine from here on uses the prefix at PREFIX,
+# made with wineboot when it is not there yet (its output kept in LOG and
+# shown when it fails). Nothing of ours draws, so no display is used.
+use_wine_prefix() {
+  local prefix=$1 log=$2
+  export WINEPREFIX="$prefix" "${wine_settings[@]}"
+  unset DISPLAY WAYLAND_DISPLAY
+  [ ! -f "$prefix/system.reg" ] || return 0
+  wineboot -i >"$log" 2>&1 || { cat "$log"; return 1; }
+}
+
+# wine_port PORT DEVICE: Wine's PORT (COM5) stands for DEVICE. The registry
+# entry survives Wine's own scan of the machine's serial devices, which may
+# claim low COM numbers.
+wine_port() {
+  local port=$1 device=$2
+  wine reg add 'HKLM\Software\Wine\Ports' /v "$port" /d "$device" /f >/dev/null 2>&1 ||
+    { echo "$script_name: Wine did not take $port for $device" >&2; return 1; }
+}

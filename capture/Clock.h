@@ -8,6 +8,8 @@
 // Milliseconds since an arbitrary start; wraps after about 49.7 days.
 uint32_t MillisecondClock();
 void SleepFor(std::chrono::milliseconds duration);
+// Microseconds since 1970 by the system's wall clock.
+uint64_t WallClockMicroseconds();
 
 // Timer periods in units of 100 ns.
 struct TimerResolution {

@@ -29,6 +29,13 @@ uint32_t MillisecondClock()
     return static_cast<uint32_t>(ms);  // wraps like the millisecond counter it stands for
 }
 
+uint64_t WallClockMicroseconds()
+{
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);  // cannot fail for this clock
+    return uint64_t(now.tv_sec) * 1000000u + uint64_t(now.tv_nsec) / 1000u;
+}
+
 void SleepFor(std::chrono::milliseconds duration)
 {
     std::this_thread::sleep_for(duration);

@@ -32,10 +32,32 @@ std::string Reporter::StateText(const StateEvent &event) const
     return text;
 }
 
+void Reporter::ReportState(const StateEvent &event)
+{
+    const std::string text = StateText(event);
+    if (event.state == CaptureState::kOpening) {
+        pendingOpening_ = text;
+        return;
+    }
+    if (event.state == CaptureState::kIdle && !pendingOpening_.empty() && text == lastClosed_) {
+        if (!repeating_)
+            Say("trying again every 300 ms");
+        repeating_ = true;
+        pendingOpening_.clear();
+        return;
+    }
+    if (!pendingOpening_.empty())
+        Say(pendingOpening_);
+    pendingOpening_.clear();
+    repeating_ = false;
+    Say(text);
+    lastClosed_ = event.state == CaptureState::kIdle ? text : std::string();
+}
+
 void Reporter::Report()
 {
     for (const StateEvent &event : sink_.TakeEvents())
-        Say(StateText(event));
+        ReportState(event);
     for (Watched &watched : outputs_)
         ReportDelivery(watched);
 }

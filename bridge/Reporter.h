@@ -32,12 +32,18 @@ private:
         bool dropping = false;
     };
     std::string StateText(const StateEvent &event) const;
+    void ReportState(const StateEvent &event);
     void ReportDelivery(Watched &watched);
 
     std::FILE *const out_;
     const std::string port_;
     BridgeSink &sink_;
     std::vector<Watched> outputs_;
+    // A failing attempt repeated every 300 ms is said once: its opening line
+    // waits here until it is known whether the attempt ends as the last did.
+    std::string pendingOpening_;
+    std::string lastClosed_;
+    bool repeating_ = false;
 };
 
 }  // namespace vektacand

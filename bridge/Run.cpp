@@ -2,11 +2,13 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 
 #include <unistd.h>
 
 #include "BridgeSink.h"
+#include "Capabilities.h"
 #include "Clock.h"
 #include "EndSignal.h"
 #include "FilesFolder.h"
@@ -102,6 +104,13 @@ int RunBridge(const CommandLine &line)
     if (!signal.Install(error)) {
         std::fprintf(stderr, "vektacand: %s\n", error.c_str());
         return kExitRunFailed;
+    }
+    // Only --create needs a privilege; a root run keeps root's file access.
+    if (!line.create && ::geteuid() != 0) {
+        if (const int failure = DropCapabilities()) {
+            std::fprintf(stderr, "vektacand: cannot drop capabilities: %s\n", std::strerror(failure));
+            return kExitRunFailed;
+        }
     }
     std::unique_ptr<CanSocketOutput> socket;
     if (!line.iface.empty()) {

@@ -188,11 +188,11 @@ bridge_as_nobody() {
   fresh_home nobody
   run_as nobody "$home" vektasim --link "$home/adapter" >"$work/bridge-sim.out" 2>&1 &
   local sim=$!
-  pids+=($sim)
+  pids+=("$sim")
   wait_for 30 "vektasim made no port" test -e "$home/adapter"
   run_as nobody "$home" vektacand --candump --can-log "$home/adapter" >"$work/bridge.out" 2>"$work/bridge.err" &
   local bridge=$!
-  pids+=($bridge)
+  pids+=("$bridge")
   wait_for 30 "vektacand wrote no frames: $(cat "$work/bridge.err")" \
     sh -c "[ \$(wc -l <'$work/bridge.out') -ge 20 ]"
   kill -TERM "$bridge"

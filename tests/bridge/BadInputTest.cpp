@@ -13,7 +13,6 @@ namespace {
 using testing_support::TempDir;
 
 constexpr char kPort[] = "@PORT@";
-constexpr char kDir[] = "@DIR@";
 constexpr char kSettings[] = "@SET@";
 
 struct BadInput {
@@ -73,7 +72,7 @@ TEST_P(BadInputTest, MessageAndExitTwoBeforeThePort)
         std::ofstream(settings) << c.settings;
     std::vector<std::string> args;
     for (const std::string &arg : c.args)
-        args.push_back(arg == kPort ? simulator.PortPath() : arg == kSettings ? settings : arg == kDir ? dir.path().string() : arg);
+        args.push_back(arg == kPort ? simulator.PortPath() : arg == kSettings ? settings : arg);
     std::string err;
     EXPECT_EQ(bridge_test::RunToEnd(args, dir.path().string(), err), 2) << err;
     EXPECT_NE(err.find(c.message), std::string::npos) << err;

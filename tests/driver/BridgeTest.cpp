@@ -273,6 +273,56 @@ TEST_F(BridgeBench, CreateNeedsCapNetAdminAndAsRootMakesAndFeedsTheInterface)
     EXPECT_EQ(UnbrokenRun(CandumpFrames(candump.Out()), ReplayedFrames(adapter)), "");
 }
 
+// The guest's processor time over all its CPUs, in clock ticks: whatever the
+// kernel does for a frame belongs to no process.
+uint64_t GuestBusyTicks()
+{
+    std::ifstream stat("/proc/stat");
+    std::string cpu;
+    uint64_t user = 0, nice = 0, system = 0, idle = 0, iowait = 0, irq = 0, softirq = 0;
+    stat >> cpu >> user >> nice >> system >> idle >> iowait >> irq >> softirq;
+    return user + nice + system + irq + softirq;
+}
+
+// A minute of the full line rate from a simulator on a pseudo-terminal in the
+// guest, into vcan0 and out through candump: every frame, none dropped.
+TEST(BridgeLineRate, AMinuteIntoVcan0EveryFrameDelivered)
+{
+    constexpr uint64_t kFrames = 5952 * 60;
+    const testing_support::TempDir dir;
+    if (HasInterface("vcan0"))
+        Shell("ip link del vcan0");
+    ASSERT_TRUE(Shell("ip link add dev vcan0 type vcan && ip link set up vcan0"));
+    vektasim::Options options;
+    options.traffic = vektasim::Traffic::Flood;
+    options.throttle = true;
+    options.frameLimit = kFrames;
+    vektasim::Simulator simulator(options);
+    std::string error;
+    ASSERT_TRUE(simulator.Start(error)) << error;
+    Child candump({CANDUMP_PROGRAM, "-L", "vcan0"}, (dir.path() / "candump.log").string(), false);
+    Child bridge({VEKTACAND_PROGRAM, "--log-dir", dir.logPath(), simulator.PortPath(), "vcan0"},
+                 (dir.path() / "bridge.out").string(), false);
+    ASSERT_TRUE(WaitFor([&] { return simulator.Streaming(); }, kFramesWait)) << bridge.Err();
+    const uint64_t ticksBefore = GuestBusyTicks();
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_TRUE(WaitFor([&] { return simulator.FramesSent() >= kFrames; }, 180s));
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const uint64_t ticks = GuestBusyTicks() - ticksBefore;
+    EXPECT_TRUE(WaitFor([&] { return candump.Lines() >= kFrames; }, kFramesWait)) << candump.Lines();
+    EXPECT_EQ(bridge.End(SIGTERM), 0) << bridge.Err();
+    candump.End(SIGINT);
+    Shell("ip link del vcan0");
+    EXPECT_EQ(candump.Lines(), kFrames);
+    const std::string err = bridge.Err();
+    EXPECT_NE(err.find(std::to_string(kFrames) + " forwarded, 0 dropped"), std::string::npos) << err;
+    const double tick = 1.0 / double(::sysconf(_SC_CLK_TCK));
+    std::printf("[ FIGURE   ] line rate into vcan0: %llu frames in %.1f s (%.0f frames/s), %zu through candump; "
+                "guest CPU (simulator, bridge, candump, kernel) %.1f us a frame\n",
+                static_cast<unsigned long long>(kFrames), seconds, kFrames / seconds, candump.Lines(),
+                1e6 * double(ticks) * tick / double(kFrames));
+}
+
 }  // namespace
 
 }  // namespace bench_support

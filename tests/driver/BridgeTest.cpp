@@ -199,7 +199,7 @@ TEST_F(BridgeBench, CandumpAndPythonCanGetEveryFrameFromAnOrdinaryUsersBridge)
     candump.End(SIGINT);
     std::vector<bool> extended;
     const auto frames = CandumpFrames(candump.Out(), &extended);
-    EXPECT_EQ(UnbrokenRun(frames, ReplayedFrames(adapter)), "");
+    EXPECT_EQ(UnbrokenRun(frames, ReplayedFrames(adapter)), "") << bridge.Err();
     EXPECT_EQ(std::count(extended.begin(), extended.end(), false), 0) << "every frame of the trace is 29-bit";
     const std::string err = bridge.Err();
     EXPECT_NE(err.find("vcan0: " + std::to_string(frames.size())), std::string::npos) << err;
@@ -229,7 +229,7 @@ TEST_F(BridgeBench, InterfaceDownUpAndDeletedAddedDropsCountedDeliveryResumes)
         << bridge.Err();
     EXPECT_EQ(bridge.End(SIGTERM), 0);
     candump.End(SIGINT);
-    EXPECT_EQ(UnbrokenRun(CandumpFrames(candump.Out()), ReplayedFrames(adapter)), "");
+    EXPECT_EQ(UnbrokenRun(CandumpFrames(candump.Out()), ReplayedFrames(adapter)), "") << bridge.Err();
     const std::string err = bridge.Err();
     EXPECT_EQ(Count(err, "vcan0: delivering again after "), 2u) << err;
     std::printf("[ FIGURE   ] interface faults:\n%s", err.c_str());
@@ -270,7 +270,7 @@ TEST_F(BridgeBench, CreateNeedsCapNetAdminAndAsRootMakesAndFeedsTheInterface)
     ASSERT_TRUE(WaitFor([&] { return candump.Lines() >= 500; }, kFramesWait)) << bridge.Err() << candump.Err();
     EXPECT_EQ(bridge.End(SIGTERM), 0) << bridge.Err();
     candump.End(SIGINT);
-    EXPECT_EQ(UnbrokenRun(CandumpFrames(candump.Out()), ReplayedFrames(adapter)), "");
+    EXPECT_EQ(UnbrokenRun(CandumpFrames(candump.Out()), ReplayedFrames(adapter)), "") << bridge.Err();
 }
 
 // The guest's processor time over all its CPUs, in clock ticks: whatever the
@@ -293,6 +293,9 @@ TEST(BridgeLineRate, AMinuteIntoVcan0EveryFrameDelivered)
     if (HasInterface("vcan0"))
         Shell("ip link del vcan0");
     ASSERT_TRUE(Shell("ip link add dev vcan0 type vcan && ip link set up vcan0"));
+    // The guest's /dev has no pseudo-terminals of its own until devpts is there.
+    ASSERT_TRUE(Shell("[ -e /dev/ptmx ] || { mkdir -p /dev/pts && mount -t devpts -o ptmxmode=0666 devpts /dev/pts "
+                      "&& ln -sf pts/ptmx /dev/ptmx; }"));
     vektasim::Options options;
     options.traffic = vektasim::Traffic::Flood;
     options.throttle = true;

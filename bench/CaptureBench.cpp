@@ -20,6 +20,7 @@
 #include <vector>
 #include <thread>
 
+#include "BridgeSink.h"
 #include "Figures.h"
 #include "Simulator.h"
 #include "TempDir.h"
@@ -100,7 +101,7 @@ bool WaitFor(const std::function<bool()> &cond)
 // One capture thread with its simulated adapter and log folder.
 class Rig {
 public:
-    explicit Rig(vektasim::Options options) : sim_(options)
+    explicit Rig(vektasim::Options options, FrameSink *sink = nullptr) : sim_(options)
     {
         std::string error;
         if (!sim_.Start(error)) {
@@ -121,6 +122,7 @@ public:
         const auto before = Tasks();
         TC1 *t = new TC1(true);
         t->Control = &CaptureControl;
+        t->Sink = sink;
         t->Start();
         WaitFor([] { return CaptureControl.flags.load() == FlagWord::kAlive; });
         for (pid_t tid : Tasks())
@@ -363,6 +365,97 @@ void PrintReaction()
     std::printf("5. reaction: close during a flood, log written: %.1f ms\n", Milliseconds(floodEnd));
 }
 
+// vektacand's --candump output into a pipe that a reader empties as fast as
+// it can, as `vektacand --candump TTY | cat > /dev/null` does.
+class CandumpPipe {
+public:
+    CandumpPipe()
+    {
+        if (::pipe(fds_) != 0) {
+            std::perror("pipe");
+            std::exit(1);
+        }
+        output_ = std::make_unique<vektacand::CandumpOutput>(fds_[1], "can0");
+        std::string error;
+        if (!output_->Start(error)) {
+            std::fprintf(stderr, "%s\n", error.c_str());
+            std::exit(1);
+        }
+        reader_ = std::thread([this] {
+            char buffer[1 << 16];
+            while (::read(fds_[0], buffer, sizeof buffer) > 0) {
+            }
+        });
+        sink_ = std::make_unique<vektacand::BridgeSink>(nullptr, output_.get());
+    }
+    ~CandumpPipe()
+    {
+        Finish();
+        ::close(fds_[1]);
+        reader_.join();
+        ::close(fds_[0]);
+    }
+    void Finish() { output_->Finish(); }
+    FrameSink *sink() { return sink_.get(); }
+    const vektacand::Delivery &delivery() const { return output_->delivery(); }
+
+private:
+    int fds_[2] = {-1, -1};
+    std::unique_ptr<vektacand::CandumpOutput> output_;
+    std::unique_ptr<vektacand::BridgeSink> sink_;
+    std::thread reader_;
+};
+
+void PrintBridgeThroughput()
+{
+    constexpr uint64_t kFrames = 500000;
+    const Throughput bare = MeasureThroughput(500, kFrames, false);
+    CandumpPipe pipe;
+    Throughput bridged;
+    {
+        Rig rig(Flood(500, kFrames), pipe.sink());
+        rig.Start(false);
+        WaitFor([&] { return rig.sim().Streaming(); });
+        const auto start = Clock::now();
+        WaitFor([&] { return pipe.delivery().forwarded.load() + pipe.delivery().dropped.load() >= kFrames; });
+        const auto elapsed = Clock::now() - start;
+        bridged = {pipe.delivery().forwarded.load() / Seconds(elapsed), rig.sim().FramesSent(), TabledFrames()};
+        rig.Stop();
+    }
+    pipe.Finish();
+    std::printf("8. --candump into a pipe, 500 ids: %9.0f frames/s (forwarded %llu of %llu sent, dropped %llu); "
+                "without the sink %9.0f frames/s\n",
+                bridged.framesPerSecond, static_cast<unsigned long long>(pipe.delivery().forwarded.load()),
+                static_cast<unsigned long long>(bridged.sent),
+                static_cast<unsigned long long>(pipe.delivery().dropped.load()), bare.framesPerSecond);
+}
+
+// The capture thread's processor time at line rate, CAN LOG off, without and
+// with the --candump sink.
+void PrintBridgeLineRateCost()
+{
+    constexpr auto kSpan = 10s;
+    for (bool withSink : {false, true}) {
+        auto options = Flood(500, 0);
+        options.throttle = true;
+        CandumpPipe pipe;
+        Rig rig(options, withSink ? pipe.sink() : nullptr);
+        rig.Start(false);
+        WaitFor([&] { return rig.sim().Streaming(); });
+        const double cpuBefore = ThreadCpuSeconds(rig.captureTid());
+        const uint64_t framesBefore = TabledFrames();
+        const auto start = Clock::now();
+        std::this_thread::sleep_for(kSpan);
+        const double cpu = ThreadCpuSeconds(rig.captureTid()) - cpuBefore;
+        const double wall = Seconds(Clock::now() - start);
+        const uint64_t frames = TabledFrames() - framesBefore;
+        rig.Stop();
+        std::printf("9. line rate, CAN LOG off, %-12s: %.0f frames/s, capture thread CPU %.2f %% of one core, "
+                    "%.2f us a frame\n",
+                    withSink ? "--candump" : "no sink", frames / wall, 100.0 * cpu / wall, 1e6 * cpu / frames);
+    }
+}
+
 }  // namespace
 
 int main(int argc, char **argv)
@@ -373,7 +466,8 @@ int main(int argc, char **argv)
         void (*run)();
     } figures[] = {{"throughput", PrintThroughput},   {"linerate", PrintLineRateCost},
                    {"scaling", PrintTableScaling},    {"logmemory", PrintLogMemory},
-                   {"reaction", PrintReaction},       {"longcapture", PrintLongCapture}};
+                   {"reaction", PrintReaction},       {"longcapture", PrintLongCapture},
+                   {"bridge", PrintBridgeThroughput}, {"bridgecost", PrintBridgeLineRateCost}};
     for (const auto &figure : figures)
         if (only.empty() || only == figure.name) {
             figure.run();

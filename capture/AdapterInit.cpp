@@ -26,7 +26,7 @@ int32_t TC1::SetCanSpeed(uint32_t rate, uint32_t samplePercent, uint32_t sjwPerc
 
 bool TC1::InitAdapter()
 {
-    Control->state = CaptureState::kInitialising;
+    SetState(CaptureState::kInitialising);
     if (Control->adapterLog)
         AddLogLine("--- Start Init Adapter ---");
     // Commands whose answer is optional: a missing one is passed over.

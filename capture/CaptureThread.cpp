@@ -77,7 +77,7 @@ void TC1::EndBrokenRun(uint32_t code)
 {
     port.Close();
     Control->sysError = code;
-    Control->state = CaptureState::kIdle;
+    SetState(CaptureState::kIdle);
     logUnsaved_ = true;
     try {
         AddLogLine(SystemErrorText(code));

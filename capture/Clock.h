@@ -45,6 +45,9 @@ CaptureClock &SystemClock();
 // while no capture thread runs.
 void UseClock(CaptureClock *clock);
 
+// Microseconds since 1970 by the system's wall clock; never replaced.
+uint64_t WallClockMicroseconds();
+
 // Readings of the clock in place.
 uint32_t MillisecondClock();
 void SleepFor(std::chrono::milliseconds duration);

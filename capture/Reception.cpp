@@ -2,6 +2,8 @@
 // into the identifier table until the run is stopped or the link breaks.
 #include <algorithm>
 
+#include "AdapterEncoding.h"
+#include "Clock.h"
 #include "LogText.h"
 #include "Unit2.h"
 
@@ -44,9 +46,28 @@ void TC1::LogCanFrame(uint32_t identifier, const uint8_t *data, uint8_t length)
     AddLogLine({line, static_cast<size_t>(at - line)});
 }
 
+void TC1::SetState(int32_t state)
+{
+    Control->state = state;
+    if (Sink)
+        Sink->StateChanged(state, Control->sysError, Control->errorKind);
+}
+
+void TC1::HandToSink(uint32_t identifier, const uint8_t *data, uint8_t length)
+{
+    SinkFrame frame;
+    frame.id = frameExtended_ ? identifier | kExtendedFlag : identifier;
+    frame.length = length;
+    std::copy(data, data + length, frame.data);
+    // A wall clock set back must not make a frame older than the one before.
+    lastFrameUs_ = std::max(lastFrameUs_, WallClockMicroseconds());
+    frame.timeUs = lastFrameUs_;
+    Sink->TakeFrame(frame);
+}
+
 void TC1::ReceiveCan()
 {
-    Control->state = CaptureState::kReceiving;
+    SetState(CaptureState::kReceiving);
     uint8_t data[kReceiveAreaBytes];
     do {
         if ((Control->flags.load() & FlagWord::kCutLog) || LogWriteDue())
@@ -55,6 +76,8 @@ void TC1::ReceiveCan()
         uint32_t identifier = 0;
         if (!ReadFrame(data, length, identifier, FirstByteWait(Control->rto)))
             break;
+        if (Sink && frameRead_)
+            HandToSink(identifier, data, length);
         if (length == 0)
             continue;
         if (Control->canLog)

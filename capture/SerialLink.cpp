@@ -46,7 +46,7 @@ bool TC1::ConfigurePort()
 
 void TC1::OpenPort()
 {
-    Control->state = CaptureState::kOpening;
+    SetState(CaptureState::kOpening);
     const std::string name = LoadText(Control->portName);
     Control->sysError = port.Open(name);
     if (Control->sysError != 0 || !ConfigurePort())
@@ -59,7 +59,7 @@ void TC1::ClosePort()
 {
     port.Close();
     AddLogLine("Close " + LoadText(Control->portName));
-    Control->state = CaptureState::kIdle;
+    SetState(CaptureState::kIdle);
 }
 
 // Both results are passed over: whether the rate took shows in the answers
@@ -142,6 +142,7 @@ bool TC1::ReadFrame(uint8_t *data, uint8_t &length, uint32_t &identifier, uint32
 {
     length = 0;
     identifier = 0;
+    frameRead_ = false;
     uint8_t header[2];
     bool got = false;
     if (!ApplyReadWait(firstByteWaitMs) || !ReadFrameByte(header[0], got))
@@ -161,9 +162,10 @@ bool TC1::ReadFrame(uint8_t *data, uint8_t &length, uint32_t &identifier, uint32
     // other count is not a frame the table could hold.
     if (header[0] != kFrameMessage || count < kIdentifierBytes || count > kIdentifierBytes + kMaxDataLength)
         return true;
-    const bool extended = Control->hardware == 0 ? (Control->radr11 & kExtendedFlag) != 0
-                                                 : (payload[1] & kExtendedFrameMark) != 0;
-    identifier = DecodeIdentifier(payload, extended);
+    frameExtended_ = Control->hardware == 0 ? (Control->radr11 & kExtendedFlag) != 0
+                                            : (payload[1] & kExtendedFrameMark) != 0;
+    identifier = DecodeIdentifier(payload, frameExtended_);
+    frameRead_ = true;
     length = count - kIdentifierBytes;
     std::memcpy(data, payload + kIdentifierBytes, length);
     return true;

@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "FrameSink.h"
 #include "FrameTable.h"
 #include "LogBuffer.h"
 #include "RelaxedAtomic.h"
@@ -130,6 +131,8 @@ public:
     explicit TC1(bool createSuspended);
 
     TCaptureControl *Control = nullptr;
+    // Set before Start, or never: every frame and change of state also goes here.
+    FrameSink *Sink = nullptr;
 
     // Capture-run driver.
     void RunCapture();
@@ -179,6 +182,8 @@ private:
     bool RunRequested() const;
     void EmptyFrameTable();
     void LogCanFrame(uint32_t identifier, const uint8_t *data, uint8_t length);
+    void SetState(int32_t state);
+    void HandToSink(uint32_t identifier, const uint8_t *data, uint8_t length);
     uint32_t ElapsedMs();
     void KeepLine(uint32_t elapsedMs, std::string_view message);
     bool LogWriteDue() const;
@@ -186,6 +191,12 @@ private:
     void KeepUnsaved(const std::string &path, uint32_t code);
     void SavedAgain();
 
+    // What ReadFrame read last: a frame message (also one without data
+    // bytes, which the table leaves out and the sink takes), and its width.
+    bool frameRead_ = false;
+    bool frameExtended_ = false;
+    // The time handed with the last frame; the next never lies before it.
+    uint64_t lastFrameUs_ = 0;
     // Set while the log holds lines that a failed write could not store.
     bool logUnsaved_ = false;
     // The failed write's code and moment, for the window and for pacing.

@@ -2,7 +2,7 @@
 # it (scripts/package.sh). A program joins the package by its name in
 # VEKTA_PROGRAMS and a manual page packaging/NAME.1.
 
-set(VEKTA_PROGRAMS vektamon vektasim vektalog)
+set(VEKTA_PROGRAMS vektamon vektasim vektalog vektacand)
 set(VEKTA_PACKAGING_DIR ${PROJECT_SOURCE_DIR}/packaging)
 set(VEKTA_PACKAGE_MAINTAINER "vektamon maintainers <maintainers@users.noreply.c-seed-08730169.example>"
     CACHE STRING "Maintainer named in the Debian package")
@@ -43,6 +43,9 @@ install(FILES ${CMAKE_BINARY_DIR}/changelog.gz ${VEKTA_PACKAGING_DIR}/copyright
               ${PROJECT_SOURCE_DIR}/docs/window.md ${PROJECT_SOURCE_DIR}/docs/screenshot.png
         DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
+# Debian 12 keeps the package's units under /lib.
+set(VEKTA_SYSTEMD_UNIT_DIR /lib/systemd/system CACHE PATH "Where the systemd units go")
+install(FILES ${VEKTA_PACKAGING_DIR}/vektacand@.service DESTINATION ${VEKTA_SYSTEMD_UNIT_DIR})
 install(FILES ${VEKTA_PACKAGING_DIR}/vektamon.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${VEKTA_PACKAGING_DIR}/vektamon.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 install(DIRECTORY ${VEKTA_PACKAGING_DIR}/icons/ DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor
@@ -61,8 +64,10 @@ bytes, the length, the frame count, changed bytes in red. Every exchange can
 be logged to millisecond-stamped text files.
 
 The package also holds vektasim, a stand-in adapter on a pseudo-terminal for
-trying the monitor without hardware, and vektalog, which turns capture logs
-into candump -l lines for other CAN tools.")
+trying the monitor without hardware; vektalog, which turns capture logs
+into candump -l lines for other CAN tools; and vektacand, which runs the
+capture without a window and hands every frame to a SocketCAN vcan
+interface or as candump lines to a pipe, with a systemd unit for it.")
 # The paths compiled into the program (its install folder) are the package's.
 set(CPACK_PACKAGING_INSTALL_PREFIX ${CMAKE_INSTALL_PREFIX})
 set(CPACK_STRIP_FILES ON)

@@ -62,9 +62,13 @@ cleanup() {
 trap cleanup EXIT
 
 apt-get install -y -qq --no-install-recommends -o DPkg::Lock::Timeout=600 "$(realpath "$deb")" >/dev/null
-[ -x /usr/bin/vektamon ] && [ -x /usr/bin/vektasim ] && [ -x /usr/bin/vektalog ]
+[ -x /usr/bin/vektamon ] && [ -x /usr/bin/vektasim ] && [ -x /usr/bin/vektalog ] && [ -x /usr/bin/vektacand ]
+[ -f /usr/share/man/man1/vektacand.1.gz ] && [ -f /lib/systemd/system/vektacand@.service ]
 echo "installed with apt"
 passed_case apt-install
+systemd-analyze verify vektacand@ttyUSB0.service
+echo "vektacand@.service: systemd-analyze verify passes"
+passed_case unit-verified
 
 fail() {
   echo "FAILED: $*" >&2
@@ -190,6 +194,31 @@ passed_case copy-as-nobody
 fresh_home root
 scenario installed-as-root root /usr/bin/vektamon "$home/.local/share/vektamon"
 passed_case installed-as-root
+
+# The installed bridge as nobody: candump lines from the installed simulator,
+# SIGTERM ends it with status 0 and the summary.
+bridge_as_nobody() {
+  echo "=== vektacand-as-nobody"
+  fresh_home nobody
+  run_as nobody "$home" vektasim --link "$home/adapter" >"$work/bridge-sim.out" 2>&1 &
+  local sim=$!
+  pids+=("$sim")
+  wait_until 30 "vektasim made no port" test -e "$home/adapter"
+  run_as nobody "$home" vektacand --candump --can-log "$home/adapter" >"$work/bridge.out" 2>"$work/bridge.err" &
+  local bridge=$!
+  pids+=("$bridge")
+  wait_until 30 "vektacand wrote no frames: $(cat "$work/bridge.err")" \
+    sh -c "[ \$(wc -l <'$work/bridge.out') -ge 20 ]"
+  kill -TERM "$bridge"
+  wait "$bridge" || fail "vektacand ended with status $?: $(cat "$work/bridge.err")"
+  stop_processes "$sim"
+  grep -q "frames received; standard output: .* forwarded, 0 dropped" "$work/bridge.err" ||
+    fail "no summary: $(cat "$work/bridge.err")"
+  grep -lq "RxD(CAN): " "$home/.local/share/vektamon"/*.log || fail "vektacand wrote no capture log"
+  echo "$(wc -l <"$work/bridge.out") candump lines; the log in ~/.local/share/vektamon"
+}
+bridge_as_nobody
+passed_case vektacand-as-nobody
 
 [ -z "${VEKTA_JUNIT:-}" ] || write_junit "$VEKTA_JUNIT"
 echo "package: ${#passed_cases[@]} passed, 0 failed"

@@ -1,8 +1,5 @@
 #include "FilesFolder.h"
 
-#include <QFileInfo>
-#include <QString>
-
 #include <filesystem>
 
 #ifndef VEKTA_INSTALL_BINDIR
@@ -10,12 +7,6 @@
 #endif
 
 namespace {
-
-bool IsWritableFolder(const std::string &folder)
-{
-    const QFileInfo info(QString::fromStdString(folder));
-    return info.isDir() && info.isWritable();
-}
 
 bool IsSameFolder(const std::string &a, const std::string &b)
 {

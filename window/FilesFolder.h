@@ -18,6 +18,9 @@ std::string FilesFolder(const std::string &programFolder);
 // default ~/.local/share/vektamon/.
 std::string UserFilesFolder();
 
+// Whether folder is a folder the user may write into.
+bool IsWritableFolder(const std::string &folder);
+
 // Makes the folder and its missing parents, each private to the user; false
 // when that fails.
 bool MakeUserFolder(const std::string &folder);

@@ -25,3 +25,8 @@ std::optional<uint32_t> ParseHex8(std::string_view text)
     }
     return value;
 }
+
+std::string NotHexText(std::string_view text)
+{
+    return "'" + std::string(text) + "' is not a valid hexadecimal value";
+}

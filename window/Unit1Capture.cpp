@@ -28,11 +28,6 @@ namespace {
 constexpr QRgb kTextColour = 0xFF000000;          // black
 constexpr QRgb kChangedColour = 0xFFFF0000;       // red
 
-std::string NotHexText(const std::string &text)
-{
-    return "'" + text + "' is not a valid hexadecimal value";
-}
-
 std::optional<std::string> CopyHex(const QLineEdit *edit, RelaxedAtomic<uint32_t> &field, const QComboBox *bits)
 {
     const std::string text = edit->text().toStdString();

@@ -20,6 +20,7 @@
 #include "SettingsFile.h"
 #include "SpinEdit.h"
 #include "StatusGrid.h"
+#include "StoredSettings.h"
 #include "StringGrid.h"
 #include "Unit2.h"
 #include "Version.h"
@@ -34,19 +35,6 @@ constexpr int kByteColWidth = 18;
 constexpr int kLengthColWidth = 12;
 constexpr int kCountColWidth = 60;
 
-// Line numbers (from 0) of the settings file.
-namespace Line {
-constexpr size_t kPort = 0;
-constexpr size_t kFirstIndex = 1;   // ComboBox2..ComboBox6
-constexpr size_t kFirstCheck = 6;   // CheckBox1, CheckBox2
-constexpr size_t kFirstNumber = 8;  // SpinEdit1, SpinEdit3
-constexpr size_t kFirstText = 10;   // Edit1..Edit8
-constexpr size_t kHeight = 18;
-constexpr size_t kWidth = 19;
-constexpr size_t kTop = 20;
-constexpr size_t kLeft = 21;
-}  // namespace Line
-
 std::string Utf8(const QString &text)
 {
     return text.toStdString();
@@ -55,17 +43,6 @@ std::string Utf8(const QString &text)
 QString FromUtf8(const std::string &text)
 {
     return QString::fromStdString(text);
-}
-
-// Converts a line to an integer and hands it on; answers the error otherwise.
-template <class Apply>
-std::optional<std::string> ApplyInteger(const std::string &line, Apply apply)
-{
-    const auto value = ToInteger(line);
-    if (!value)
-        return NotIntegerText(line);
-    apply(*value);
-    return std::nullopt;
 }
 
 // Processes window messages until done() holds.
@@ -117,77 +94,71 @@ void TForm1::LoadSettings()
         ShowError(FromUtf8(*failure));
 }
 
+// The values read before a line that does not convert still apply.
 std::optional<std::string> TForm1::ApplySettings(const SettingsText &text)
 {
-    ComboBox1->setEditText(FromUtf8(text.Line(Line::kPort)));
-    if (auto failure = ApplyIndexes(text))
-        return failure;
-    if (auto failure = ApplyChecks(text))
-        return failure;
-    if (auto failure = ApplyNumbers(text))
-        return failure;
-    ApplyTexts(text);
-    return ApplyPlacement(text);
+    StoredSettings stored;
+    const std::optional<std::string> failure = ReadStoredSettings(text, stored);
+    ComboBox1->setEditText(FromUtf8(*stored.port));
+    ApplyIndexes(stored);
+    ApplyChecks(stored);
+    ApplyNumbers(stored);
+    ApplyTexts(stored);
+    ApplyPlacement(stored);
+    return failure;
 }
 
-std::optional<std::string> TForm1::ApplyIndexes(const SettingsText &text)
+void TForm1::ApplyIndexes(const StoredSettings &stored)
 {
     QComboBox *const boxes[] = {ComboBox2, ComboBox3, ComboBox4, ComboBox5, ComboBox6};
-    for (size_t i = 0; i < std::size(boxes); ++i) {
-        QComboBox *box = boxes[i];
-        if (auto failure = ApplyInteger(text.Line(Line::kFirstIndex + i), [box](int index) { box->setCurrentIndex(index); }))
-            return failure;
-    }
-    return std::nullopt;
+    for (size_t i = 0; i < std::size(boxes); ++i)
+        if (stored.indexes[i])
+            boxes[i]->setCurrentIndex(*stored.indexes[i]);
 }
 
-std::optional<std::string> TForm1::ApplyChecks(const SettingsText &text)
+void TForm1::ApplyChecks(const StoredSettings &stored)
 {
     QCheckBox *const checks[] = {CheckBox1, CheckBox2};
-    for (size_t i = 0; i < std::size(checks); ++i) {
-        const std::string line = text.Line(Line::kFirstCheck + i);
-        const auto checked = ToBoolean(line);
-        if (!checked)
-            return NotBooleanText(line);
-        checks[i]->setChecked(*checked);
-    }
-    return std::nullopt;
+    for (size_t i = 0; i < std::size(checks); ++i)
+        if (stored.checks[i])
+            checks[i]->setChecked(*stored.checks[i]);
 }
 
-std::optional<std::string> TForm1::ApplyNumbers(const SettingsText &text)
+void TForm1::ApplyNumbers(const StoredSettings &stored)
 {
     QSpinBox *const spins[] = {SpinEdit1, SpinEdit3};
-    for (size_t i = 0; i < std::size(spins); ++i) {
-        QSpinBox *spin = spins[i];
-        if (auto failure = ApplyInteger(text.Line(Line::kFirstNumber + i), [spin](int value) { spin->setValue(value); }))
-            return failure;
-    }
-    return std::nullopt;
+    for (size_t i = 0; i < std::size(spins); ++i)
+        if (stored.numbers[i])
+            spins[i]->setValue(*stored.numbers[i]);
 }
 
-void TForm1::ApplyTexts(const SettingsText &text)
+void TForm1::ApplyTexts(const StoredSettings &stored)
 {
     QLineEdit *const edits[] = {Edit1, Edit2, Edit3, Edit4, Edit5, Edit6, Edit7, Edit8};
     for (size_t i = 0; i < std::size(edits); ++i) {
-        const QString stored = FromUtf8(text.Line(Line::kFirstText + i));
+        if (!stored.texts[i])
+            continue;
+        const QString text = FromUtf8(*stored.texts[i]);
         // The typing limit must not cut a longer stored text.
-        edits[i]->setMaxLength(std::max(edits[i]->maxLength(), int(stored.size())));
-        edits[i]->setText(stored);
+        edits[i]->setMaxLength(std::max(edits[i]->maxLength(), int(text.size())));
+        edits[i]->setText(text);
     }
 }
 
-std::optional<std::string> TForm1::ApplyPlacement(const SettingsText &text)
+// Height, width, top, left, each as far as it was read; the window keeps the
+// place it was given only when all four were.
+void TForm1::ApplyPlacement(const StoredSettings &stored)
 {
-    if (auto failure = ApplyInteger(text.Line(Line::kHeight), [this](int h) { SetClientSize(width(), h); }))
-        return failure;
-    if (auto failure = ApplyInteger(text.Line(Line::kWidth), [this](int w) { SetClientSize(w, height()); }))
-        return failure;
-    if (auto failure = ApplyInteger(text.Line(Line::kTop), [this](int top) { move(x(), top); }))
-        return failure;
-    if (auto failure = ApplyInteger(text.Line(Line::kLeft), [this](int left) { move(left, y()); }))
-        return failure;
-    placedFromSettings_ = true;
-    return std::nullopt;
+    const auto &[height, width, top, left] = stored.placement;
+    if (height)
+        SetClientSize(this->width(), *height);
+    if (width)
+        SetClientSize(*width, this->height());
+    if (top)
+        move(x(), *top);
+    if (left)
+        move(*left, y());
+    placedFromSettings_ = left.has_value();
 }
 
 std::vector<std::string> TForm1::SettingsValues() const

@@ -45,6 +45,12 @@ std::string UserFilesFolder()
     return (base / kFolderName).string() + '/';
 }
 
+bool IsWritableFolder(const std::string &folder)
+{
+    struct stat info {};
+    return ::stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode) && ::access(folder.c_str(), W_OK) == 0;
+}
+
 bool MakeUserFolder(const std::string &folder)
 {
     std::filesystem::path made;

@@ -21,6 +21,13 @@ uint32_t FixedPeriod100ns()
 }
 }  // namespace
 
+uint64_t WallClockMicroseconds()
+{
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);  // cannot fail for this clock
+    return uint64_t(now.tv_sec) * 1000000u + uint64_t(now.tv_nsec) / 1000u;
+}
+
 TimerResolution QueryTimerResolution()
 {
     const uint32_t period = FixedPeriod100ns();

@@ -47,6 +47,16 @@ uint32_t SetTimerResolution(uint32_t period100ns, bool request)
     return actual;
 }
 
+uint64_t WallClockMicroseconds()
+{
+    // FILETIME counts 100 ns from 1601; 1970 lies this many units later.
+    constexpr uint64_t kUnixEpoch100ns = 116444736000000000u;
+    FILETIME now{};
+    GetSystemTimePreciseAsFileTime(&now);  // cannot fail
+    const uint64_t units = (uint64_t(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+    return (units - kUnixEpoch100ns) / 10u;
+}
+
 class Win32Clock final : public CaptureClock {
 public:
     uint32_t Milliseconds() override { return timeGetTime(); }

@@ -97,10 +97,11 @@ void PrepareControl(TCaptureControl &control, const TempDir &dir, const std::str
     control.hardware = 0;
 }
 
-CaptureThread::CaptureThread()
+CaptureThread::CaptureThread(FrameSink *sink)
 {
     TC1 *t = new TC1(true);
     t->Control = &CaptureControl;
+    t->Sink = sink;
     t->Start();
     EXPECT_TRUE(WaitFor([] { return CaptureControl.flags.load() == FlagWord::kAlive; }));
 }

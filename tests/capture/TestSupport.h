@@ -47,7 +47,7 @@ protected:
 // A capture thread on CaptureControl, ended through the handshake at scope exit.
 class CaptureThread {
 public:
-    CaptureThread();
+    explicit CaptureThread(FrameSink *sink = nullptr);
     ~CaptureThread();
     void Start();  // flags := 0x8001
     void Stop();   // flags := 0x8000, then wait for the run to end

@@ -1,0 +1,151 @@
+#include "Run.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+#include <unistd.h>
+
+#include "BridgeSink.h"
+#include "Capabilities.h"
+#include "Clock.h"
+#include "EndSignal.h"
+#include "FilesFolder.h"
+#include "Reporter.h"
+#include "Unit2.h"
+
+namespace vektacand {
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// How often the state lines and drops are looked at.
+constexpr auto kReportPeriod = 100ms;
+constexpr auto kThreadPoll = 10ms;
+
+std::optional<std::string> ReadSetup(const CommandLine &line, Setup &setup)
+{
+    if (!line.settingsFile.empty()) {
+        SettingsText text;
+        if (auto failure = ReadSettingsFile(line.settingsFile, text))
+            return "settings file " + line.settingsFile + ": " + *failure;
+        StoredSettings stored;
+        if (auto failure = ReadStoredSettings(text, stored))
+            return "settings file " + line.settingsFile + ": " + *failure;
+        TakeStored(stored, setup);
+    }
+    ApplyOptions(line, setup);
+    return std::nullopt;
+}
+
+std::optional<std::string> LogFolder(const CommandLine &line, const std::string &programFolder, std::string &folder)
+{
+    if (line.logDir.empty()) {
+        folder = FilesFolder(programFolder);
+        return std::nullopt;
+    }
+    if (!IsWritableFolder(line.logDir))
+        return "--log-dir " + line.logDir + " is not a folder this user may write into";
+    folder = line.logDir.ends_with('/') ? line.logDir : line.logDir + '/';
+    if (folder.size() >= kTextFieldSize)
+        return "--log-dir " + line.logDir + " is longer than " + std::to_string(kTextFieldSize - 1) + " bytes";
+    return std::nullopt;
+}
+
+// Starts the capture thread and requests a run once it is alive, as the
+// window's creation and Start do.
+void StartCapture(FrameSink &sink)
+{
+    auto &flags = CaptureControl.flags;
+    flags.store(FlagWord::kThreadEnded);
+    TC1 *thread = new TC1(true);  // frees itself when it ends
+    thread->Control = &CaptureControl;
+    thread->Sink = &sink;
+    thread->Start();
+    while (flags.load() == FlagWord::kThreadEnded)
+        SleepFor(kThreadPoll);
+    flags.store(FlagWord::kStart);
+}
+
+// As "Стоп" and closing the window: the run ends, its log is written, the
+// thread ends.
+void EndCapture(Reporter &reporter)
+{
+    auto &flags = CaptureControl.flags;
+    flags.store(FlagWord::kEnd);
+    while (flags.load() != FlagWord::kThreadEnded) {
+        SleepFor(kThreadPoll);
+        reporter.Report();
+    }
+}
+
+}  // namespace
+
+std::optional<std::string> PrepareControl(const CommandLine &line, const std::string &programFolder)
+{
+    Setup setup;
+    if (auto failure = ReadSetup(line, setup))
+        return failure;
+    std::string folder;
+    if (auto failure = LogFolder(line, programFolder, folder))
+        return failure;
+    if (auto failure = CopyToControl(setup, CaptureControl))
+        return failure;
+    StoreText(CaptureControl.logPath, folder);
+    return std::nullopt;
+}
+
+int RunBridge(const CommandLine &line)
+{
+    EndSignal signal;
+    std::string error;
+    if (!signal.Install(error)) {
+        std::fprintf(stderr, "vektacand: %s\n", error.c_str());
+        return kExitRunFailed;
+    }
+    // Only --create needs a privilege; a root run keeps root's file access.
+    if (!line.create && ::geteuid() != 0) {
+        if (const int failure = DropCapabilities()) {
+            std::fprintf(stderr, "vektacand: cannot drop capabilities: %s\n", std::strerror(failure));
+            return kExitRunFailed;
+        }
+    }
+    std::unique_ptr<CanSocketOutput> socket;
+    if (!line.iface.empty()) {
+        socket = std::make_unique<CanSocketOutput>(line.iface, line.create);
+        if (auto failure = socket->Attach()) {
+            std::fprintf(stderr, "vektacand: %s\n", failure->c_str());
+            return kExitRunFailed;
+        }
+    }
+    std::unique_ptr<CandumpOutput> candump;
+    if (line.candump) {
+        candump = std::make_unique<CandumpOutput>(STDOUT_FILENO, line.iface.empty() ? "can0" : line.iface);
+        if (!candump->Start(error)) {
+            std::fprintf(stderr, "vektacand: %s\n", error.c_str());
+            return kExitRunFailed;
+        }
+    }
+    BridgeSink sink(socket.get(), candump.get());
+    Reporter reporter(stderr, line.tty, sink);
+    if (socket)
+        reporter.AddOutput(line.iface, socket->delivery());
+    if (candump)
+        reporter.AddOutput("standard output", candump->delivery());
+    reporter.Say("logs go to " + LoadText(CaptureControl.logPath));
+    StartCapture(sink);
+    std::string signalName;
+    while (!signal.Wait(kReportPeriod, signalName))
+        reporter.Report();
+    reporter.Say(signalName + ": stopping");
+    EndCapture(reporter);
+    if (candump)
+        candump->Finish();
+    reporter.Report();
+    reporter.Summary();
+    return 0;
+}
+
+}  // namespace vektacand

@@ -1,0 +1,20 @@
+// One run of vektacand: the checked set-up, then the capture until a signal.
+#pragma once
+
+#include <string>
+
+#include "CommandLine.h"
+
+namespace vektacand {
+
+constexpr int kExitRunFailed = 1;
+constexpr int kExitBadInput = 2;
+
+// Reads the settings file and the options into the shared record and sets
+// its log folder; the message of the first problem otherwise.
+std::optional<std::string> PrepareControl(const CommandLine &line, const std::string &programFolder);
+
+// Runs the capture into the outputs until SIGINT or SIGTERM; answers the exit status.
+int RunBridge(const CommandLine &line);
+
+}  // namespace vektacand

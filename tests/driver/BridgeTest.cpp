@@ -1,0 +1,333 @@
+// vektacand on the kernel's own CAN stack: the converter's ttyUSB read by an
+// ordinary user in dialout, frames into vcan0 and out of it again through
+// can-utils' candump and python-can; the interface taken down, deleted and
+// made again, the converter pulled out, and --create with and without the
+// privilege it needs.
+#include <fcntl.h>
+#include <grp.h>
+#include <pwd.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "BenchFixture.h"
+
+namespace bench_support {
+
+namespace {
+
+using namespace std::chrono_literals;
+using testing_support::ReadFile;
+using testing_support::WaitFor;
+
+constexpr size_t kFramesToTake = 1500;  // about two seconds of the bench's bus
+constexpr auto kFramesWait = 60s;
+constexpr auto kPythonStart = 180s;
+
+// A program run in the background, its output in files, as root or as the
+// ordinary user nobody with the dialout group.
+class Child {
+public:
+    Child(const std::vector<std::string> &args, const std::string &out, bool asNobody) : out_(out), err_(out + ".err")
+    {
+        pid_ = ::fork();
+        if (pid_ == 0)
+            Exec(args, asNobody);
+    }
+    ~Child() { End(SIGKILL); }
+
+    std::string Out() const { return ReadFile(out_); }
+    std::string Err() const { return ReadFile(err_); }
+    size_t Lines() const
+    {
+        const std::string text = Out();
+        return size_t(std::count(text.begin(), text.end(), '\n'));
+    }
+    bool Running() const { return pid_ > 0 && ::waitpid(pid_, nullptr, WNOHANG) == 0; }
+    // Signals and waits; the exit status, or -1.
+    int End(int signal)
+    {
+        if (pid_ <= 0)
+            return -1;
+        ::kill(pid_, signal);
+        int status = 0;
+        ::waitpid(pid_, &status, 0);
+        pid_ = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    int Wait()
+    {
+        int status = 0;
+        if (pid_ <= 0 || ::waitpid(pid_, &status, 0) != pid_)
+            return -1;
+        pid_ = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+private:
+    void Exec(const std::vector<std::string> &args, bool asNobody)
+    {
+        const int out = ::open(out_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const int err = ::open(err_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (out < 0 || err < 0 || ::dup2(out, STDOUT_FILENO) < 0 || ::dup2(err, STDERR_FILENO) < 0)
+            ::_exit(126);
+        if (asNobody) {
+            const passwd *nobody = ::getpwnam("nobody");
+            const group *dialout = ::getgrnam("dialout");
+            if (!nobody || !dialout)
+                ::_exit(126);
+            const gid_t groups[] = {dialout->gr_gid};
+            if (::setgroups(1, groups) != 0 || ::setresgid(nobody->pw_gid, nobody->pw_gid, nobody->pw_gid) != 0 ||
+                ::setresuid(nobody->pw_uid, nobody->pw_uid, nobody->pw_uid) != 0)
+                ::_exit(126);
+        }
+        std::vector<char *> argv;
+        for (const std::string &arg : args)
+            argv.push_back(const_cast<char *>(arg.c_str()));
+        argv.push_back(nullptr);
+        ::execv(argv[0], argv.data());
+        ::_exit(127);
+    }
+
+    std::string out_;
+    std::string err_;
+    pid_t pid_ = -1;
+};
+
+// The guest's PATH holds busybox alone; ip is the host's iproute2.
+bool Shell(const std::string &command)
+{
+    return std::system(("PATH=/usr/sbin:/usr/bin:/sbin:/bin; " + command).c_str()) == 0;
+}
+
+bool HasInterface(const std::string &name)
+{
+    return std::filesystem::exists("/sys/class/net/" + name);
+}
+
+size_t Count(const std::string &text, const std::string &part)
+{
+    size_t count = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++count;
+    return count;
+}
+
+// candump -L lines: "(1700000000.123456) vcan0 18F0233D#FFFFFFFFFF27FFFF".
+std::vector<vektasim::CanFrame> CandumpFrames(const std::string &text, std::vector<bool> *extended = nullptr)
+{
+    std::vector<vektasim::CanFrame> frames;
+    std::istringstream in(text);
+    for (std::string time, iface, frame; in >> time >> iface >> frame;) {
+        const size_t hash = frame.find('#');
+        vektasim::CanFrame parsed;
+        parsed.id = uint32_t(std::stoul(frame.substr(0, hash), nullptr, 16));
+        for (size_t at = hash + 1; at + 1 < frame.size() && parsed.length < 8; at += 2)
+            parsed.data[parsed.length++] = uint8_t(std::stoul(frame.substr(at, 2), nullptr, 16));
+        if (extended)
+            extended->push_back(hash == 8);
+        frames.push_back(parsed);
+    }
+    return frames;
+}
+
+class BridgeBench : public BenchTest {
+protected:
+    void SetUp() override
+    {
+        DeleteInterfaces();
+        ASSERT_TRUE(Shell("ip link add dev vcan0 type vcan && ip link set up vcan0"));
+    }
+    void TearDown() override { DeleteInterfaces(); }
+
+    static void DeleteInterfaces()
+    {
+        for (const char *name : {"vcan0", "vcan1"})
+            if (HasInterface(name))
+                Shell(std::string("ip link del ") + name);
+    }
+
+    // The adapter's converter as a distribution hands it out: group dialout,
+    // read and write for the group; the log folder open to every user.
+    BenchAdapter Ready(const std::string &kind)
+    {
+        const BenchAdapter adapter = Adapter(kind);
+        GrantDialout();
+        EXPECT_EQ(::chmod(dir.path().c_str(), 0777), 0);
+        return adapter;
+    }
+
+    // What udev does for a converter plugged in; the guest has no udev.
+    void GrantDialout() const
+    {
+        const group *dialout = ::getgrnam("dialout");
+        EXPECT_TRUE(dialout && ::chown(device.c_str(), 0, dialout->gr_gid) == 0 && ::chmod(device.c_str(), 0660) == 0);
+    }
+
+    std::vector<std::string> Bridge(const BenchAdapter &adapter, const std::string &iface,
+                                    std::vector<std::string> extra = {})
+    {
+        std::vector<std::string> args = {VEKTACAND_PROGRAM, "--adapter", adapter.kind, "--log-dir", dir.logPath()};
+        if (adapter.kind == "vekta")
+            args.insert(args.end(), {"--group1-bits", "29"});  // the bench replays 29-bit frames
+        args.insert(args.end(), extra.begin(), extra.end());
+        args.insert(args.end(), {device, iface});
+        return args;
+    }
+
+    std::string File(const std::string &name) const { return (dir.path() / name).string(); }
+};
+
+TEST_F(BridgeBench, CandumpAndPythonCanGetEveryFrameFromAnOrdinaryUsersBridge)
+{
+    const BenchAdapter adapter = Ready("trilox");
+    Child candump({CANDUMP_PROGRAM, "-L", "vcan0"}, File("candump.log"), true);
+    Child python({VEKTA_DEBIAN_PYTHON, READ_SOCKETCAN_SCRIPT, "vcan0", std::to_string(kFramesToTake)},
+                 File("python.out"), true);
+    // Python starts slowly on the guest's emulated processor.
+    ASSERT_TRUE(WaitFor([&] { return python.Out().starts_with("ready\n"); }, kPythonStart)) << python.Err();
+    Child bridge(Bridge(adapter, "vcan0"), File("bridge.out"), true);
+    ASSERT_TRUE(WaitFor([&] { return candump.Lines() >= kFramesToTake; }, kFramesWait)) << bridge.Err();
+    EXPECT_EQ(python.Wait(), 0) << python.Err();
+    EXPECT_EQ(bridge.End(SIGTERM), 0) << bridge.Err();
+    candump.End(SIGINT);
+    std::vector<bool> extended;
+    const auto frames = CandumpFrames(candump.Out(), &extended);
+    EXPECT_EQ(UnbrokenRun(frames, ReplayedFrames(adapter)), "") << bridge.Err();
+    EXPECT_EQ(std::count(extended.begin(), extended.end(), false), 0) << "every frame of the trace is 29-bit";
+    const std::string err = bridge.Err();
+    EXPECT_NE(err.find("vcan0: " + std::to_string(frames.size())), std::string::npos) << err;
+    EXPECT_NE(err.find(" forwarded, 0 dropped"), std::string::npos) << err;
+    std::printf("[ FIGURE   ] candump on vcan0: %zu frames, unbroken; python-can: %zu frames\n", frames.size(),
+                size_t(Count(python.Out(), "\n") - 1));
+}
+
+TEST_F(BridgeBench, InterfaceDownUpAndDeletedAddedDropsCountedDeliveryResumes)
+{
+    const BenchAdapter adapter = Ready("vekta");
+    Child bridge(Bridge(adapter, "vcan0"), File("bridge.out"), true);
+    ASSERT_TRUE(WaitFor([&] { return Count(bridge.Err(), "receiving") == 1; }, kFramesWait)) << bridge.Err();
+
+    ASSERT_TRUE(Shell("ip link set vcan0 down"));
+    ASSERT_TRUE(WaitFor([&] { return Count(bridge.Err(), "vcan0: dropping frames: Network is down") == 1; }))
+        << bridge.Err();
+    ASSERT_TRUE(Shell("ip link set vcan0 up"));
+    ASSERT_TRUE(WaitFor([&] { return Count(bridge.Err(), "vcan0: delivering again after ") == 1; })) << bridge.Err();
+
+    ASSERT_TRUE(Shell("ip link del vcan0"));
+    ASSERT_TRUE(WaitFor([&] { return Count(bridge.Err(), "vcan0: dropping frames: ") == 2; })) << bridge.Err();
+    ASSERT_TRUE(Shell("ip link add dev vcan0 type vcan && ip link set up vcan0"));
+    Child candump({CANDUMP_PROGRAM, "-L", "vcan0"}, File("candump.log"), false);
+    ASSERT_TRUE(WaitFor([&] { return Count(bridge.Err(), "vcan0: attached again") == 1 && candump.Lines() >= 500; },
+                        kFramesWait))
+        << bridge.Err();
+    EXPECT_EQ(bridge.End(SIGTERM), 0);
+    candump.End(SIGINT);
+    EXPECT_EQ(UnbrokenRun(CandumpFrames(candump.Out()), ReplayedFrames(adapter)), "") << bridge.Err();
+    const std::string err = bridge.Err();
+    EXPECT_EQ(Count(err, "vcan0: delivering again after "), 2u) << err;
+    std::printf("[ FIGURE   ] interface faults:\n%s", err.c_str());
+}
+
+TEST_F(BridgeBench, ConverterPulledOutVcanStaysAndFramesResume)
+{
+    const BenchAdapter adapter = Ready("trilox");
+    Child candump({CANDUMP_PROGRAM, "-L", "vcan0"}, File("candump.log"), true);
+    Child bridge(Bridge(adapter, "vcan0"), File("bridge.out"), true);
+    ASSERT_TRUE(WaitFor([&] { return candump.Lines() >= 200; }, kFramesWait)) << bridge.Err();
+    ASSERT_TRUE(Replug(adapter, 1s));
+    ASSERT_EQ(ConverterDevice(adapter), device);
+    GrantDialout();
+    const size_t before = candump.Lines();
+    ASSERT_TRUE(WaitFor([&] { return Count(bridge.Err(), "receiving") == 2 && candump.Lines() >= before + 500; },
+                        kFramesWait))
+        << bridge.Err();
+    EXPECT_TRUE(candump.Running());
+    EXPECT_TRUE(HasInterface("vcan0"));
+    EXPECT_EQ(bridge.End(SIGTERM), 0) << bridge.Err();
+    candump.End(SIGINT);
+    std::printf("[ FIGURE   ] converter pulled for 1 s:\n%s", bridge.Err().c_str());
+}
+
+TEST_F(BridgeBench, CreateNeedsCapNetAdminAndAsRootMakesAndFeedsTheInterface)
+{
+    const BenchAdapter adapter = Ready("vekta");
+    Child refused(Bridge(adapter, "vcan1", {"--create"}), File("refused.out"), true);
+    EXPECT_EQ(refused.Wait(), 1);
+    EXPECT_NE(refused.Err().find("creating vcan1 needs CAP_NET_ADMIN"), std::string::npos) << refused.Err();
+    EXPECT_NE(refused.Err().find("ip link add dev vcan1 type vcan && ip link set up vcan1"), std::string::npos);
+    EXPECT_FALSE(HasInterface("vcan1"));
+
+    Child bridge(Bridge(adapter, "vcan1", {"--create"}), File("bridge.out"), false);
+    ASSERT_TRUE(WaitFor([] { return HasInterface("vcan1"); })) << bridge.Err();
+    Child candump({CANDUMP_PROGRAM, "-L", "vcan1"}, File("candump.log"), true);
+    ASSERT_TRUE(WaitFor([&] { return candump.Lines() >= 500; }, kFramesWait)) << bridge.Err() << candump.Err();
+    EXPECT_EQ(bridge.End(SIGTERM), 0) << bridge.Err();
+    candump.End(SIGINT);
+    EXPECT_EQ(UnbrokenRun(CandumpFrames(candump.Out()), ReplayedFrames(adapter)), "") << bridge.Err();
+}
+
+// The guest's processor time over all its CPUs, in clock ticks: whatever the
+// kernel does for a frame belongs to no process.
+uint64_t GuestBusyTicks()
+{
+    std::ifstream stat("/proc/stat");
+    std::string cpu;
+    uint64_t user = 0, nice = 0, system = 0, idle = 0, iowait = 0, irq = 0, softirq = 0;
+    stat >> cpu >> user >> nice >> system >> idle >> iowait >> irq >> softirq;
+    return user + nice + system + irq + softirq;
+}
+
+// A minute of the full line rate from a simulator on a pseudo-terminal in the
+// guest, into vcan0 and out through candump: every frame, none dropped.
+TEST(BridgeLineRate, AMinuteIntoVcan0EveryFrameDelivered)
+{
+    constexpr uint64_t kFrames = 5952 * 60;
+    const testing_support::TempDir dir;
+    if (HasInterface("vcan0"))
+        Shell("ip link del vcan0");
+    ASSERT_TRUE(Shell("ip link add dev vcan0 type vcan && ip link set up vcan0"));
+    // The guest's /dev has no pseudo-terminals of its own until devpts is there.
+    ASSERT_TRUE(Shell("grep -q ' /dev/pts devpts ' /proc/mounts || "
+                      "{ mkdir -p /dev/pts && mount -t devpts -o ptmxmode=0666 devpts /dev/pts; }"));
+    vektasim::Options options;
+    options.traffic = vektasim::Traffic::Flood;
+    options.throttle = true;
+    options.frameLimit = kFrames;
+    vektasim::Simulator simulator(options);
+    std::string error;
+    ASSERT_TRUE(simulator.Start(error)) << error;
+    // candump's own socket gets room for the guest's scheduling hiccups
+    // (as root it may pass the system's limit).
+    Child candump({CANDUMP_PROGRAM, "-r", "8388608", "-L", "vcan0"}, (dir.path() / "candump.log").string(), false);
+    Child bridge({VEKTACAND_PROGRAM, "--log-dir", dir.logPath(), simulator.PortPath(), "vcan0"},
+                 (dir.path() / "bridge.out").string(), false);
+    ASSERT_TRUE(WaitFor([&] { return simulator.Streaming(); }, kFramesWait)) << bridge.Err();
+    const uint64_t ticksBefore = GuestBusyTicks();
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_TRUE(WaitFor([&] { return simulator.FramesSent() >= kFrames; }, 180s));
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const uint64_t ticks = GuestBusyTicks() - ticksBefore;
+    EXPECT_TRUE(WaitFor([&] { return candump.Lines() >= kFrames; }, kFramesWait)) << candump.Lines();
+    EXPECT_EQ(bridge.End(SIGTERM), 0) << bridge.Err();
+    candump.End(SIGINT);
+    Shell("ip link del vcan0");
+    EXPECT_EQ(candump.Lines(), kFrames);
+    const std::string err = bridge.Err();
+    EXPECT_NE(err.find(std::to_string(kFrames) + " forwarded, 0 dropped"), std::string::npos) << err;
+    const double tick = 1.0 / double(::sysconf(_SC_CLK_TCK));
+    std::printf("[ FIGURE   ] line rate into vcan0: %llu frames in %.1f s (%.0f frames/s), %zu through candump; "
+                "guest CPU (simulator, bridge, candump, kernel) %.1f us a frame\n",
+                static_cast<unsigned long long>(kFrames), seconds, kFrames / seconds, candump.Lines(),
+                1e6 * double(ticks) * tick / double(kFrames));
+}
+
+}  // namespace
+
+}  // namespace bench_support

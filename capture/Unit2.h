@@ -3,10 +3,12 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
 #include "FrameTable.h"
+#include "Journal.h"
 #include "LogBuffer.h"
 #include "RelaxedAtomic.h"
 #include "SerialDevice.h"
@@ -184,6 +186,13 @@ private:
     bool NoteLostLines();
     void KeepUnsaved(const std::string &path, uint32_t code);
     void SavedAgain();
+    void OpenJournal();
+    void CloseJournal();
+    void FeedJournal(bool hurry);
+    void FeedJournalBeforeWait();
+    void RestartJournal(const std::string &logFile);
+    void NoteJournalState(uint32_t code);
+    void KeepJournalled(uint32_t logWriteError);
 
     // Set while the log holds lines that a failed write could not store.
     bool logUnsaved_ = false;
@@ -196,6 +205,14 @@ private:
         uint32_t firstMs = 0;
         uint32_t lastMs = 0;
     } lostLines_;
+
+    // The journal of this thread's runs, from the thread's start to its end.
+    std::unique_ptr<Journal> journal_;
+    size_t journalMark_ = 0;      // bytes of logBuffer handed over since it was emptied
+    uint32_t journalFedAt_ = 0;   // millisecond clock at the last hand-over
+    bool journalAside_ = false;   // no room for the log: the journal waits for the next write
+    bool journalFailing_ = false;  // set while the journal cannot be written
+    uint32_t journalFailure_ = 0;
 };
 
 // The first-byte wait of a reception read for an RTO value.

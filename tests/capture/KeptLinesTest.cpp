@@ -35,11 +35,6 @@ protected:
     TempDir logs;
 };
 
-bool IsCanLine(const std::string &message)
-{
-    return message.rfind("RxD(CAN): ", 0) == 0;
-}
-
 TEST_P(KeptLines, GoToTheNextWrite)
 {
     const KeptCase &c = GetParam();

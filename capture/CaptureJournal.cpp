@@ -13,6 +13,8 @@ void TC1::OpenJournal()
     const std::string folder = Control->logPath;
     if (const uint32_t code = RecoverJournals(folder))
         Control->sysError = code;
+    if (!UseJournal)
+        return;
     try {
         journal_ = std::make_unique<Journal>(folder);
     } catch (...) {

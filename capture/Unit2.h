@@ -132,6 +132,9 @@ public:
     explicit TC1(bool createSuspended);
 
     TCaptureControl *Control = nullptr;
+    // Set before Start to capture without a journal (for comparing its cost);
+    // journals left by others are recovered all the same.
+    bool UseJournal = true;
 
     // Capture-run driver.
     void RunCapture();

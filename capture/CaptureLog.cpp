@@ -40,7 +40,8 @@ void TC1::AddLogLine(std::string_view message)
         return;
     }
     KeepLine(elapsed, message);
-    if (logTimeBase + elapsed - journalFedAt_ >= Journal::kPaceMs)
+    if (logTimeBase + elapsed - journalFedAt_ >= Journal::kPaceMs ||
+        logBuffer.TextBytes() - journalMark_ >= Journal::kBatchBytes)
         FeedJournal(false);
 }
 

@@ -5,8 +5,6 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
 // Unique among running programs (the process id) and among the capture
 // threads of one program (a running number).
 std::string JournalPath(const std::string &folder)
@@ -33,7 +31,7 @@ uint32_t Journal::HandOver(const LogBuffer &buffer, size_t offset, bool hurry)
     if (std::exchange(resend_, false))
         offset = 0;
     buffer.AppendTextFrom(offset, pending_);
-    hurry_ = hurry_ || hurry;
+    hurry_ = hurry_ || hurry || pending_.size() >= kBatchBytes;
     // A writer that waits for its pace takes the text then; waking it for
     // every hand-over would cost a wake-up each time.
     if (idle_ || hurry)
@@ -97,7 +95,13 @@ void Journal::Close(bool keep)
 bool Journal::HasWork() const
 {
     return restart_ || standAside_ || !pending_.empty() || !logFiles_.empty() || !unwritten_.empty() ||
-           !unsynced_.empty() || dirty_;
+           !unsynced_.empty() || dirty_ || journalUnsynced_;
+}
+
+// When the writer next syncs what it appended; never, when nothing waits.
+Journal::Clock::time_point Journal::NextSync() const
+{
+    return journalUnsynced_ ? nextSync_ : Clock::time_point::max();
 }
 
 // Under the lock: what the capture thread asked for since the last batch.
@@ -131,8 +135,8 @@ void Journal::Run()
             idle_ = false;
             continue;
         }
-        if (!hurry_ && Clock::now() < next) {
-            wake_.wait_until(lock, next);
+        if (!hurry_ && Clock::now() < std::min(next, NextSync())) {
+            wake_.wait_until(lock, std::min(next, NextSync()));
             continue;
         }
         Batch batch = Take();
@@ -162,7 +166,7 @@ uint32_t Journal::EnsureOpen()
     bool held = false;
     if (const uint32_t code = file_.Open(path_, true, held))
         return code;
-    durableBytes_ = 0;
+    goodBytes_ = 0;
     dirty_ = true;
     return 0;
 }
@@ -181,10 +185,10 @@ uint32_t Journal::Put(uint64_t generation, bool &put)
         return 0;  // the file was gone; the lines come again with the next hand-over
     put = true;
     if (dirty_) {
-        if (const uint32_t code = file_.Resize(durableBytes_))
+        if (const uint32_t code = file_.Resize(goodBytes_))
             return code;
     }
-    dirty_ = true;  // until the sync says otherwise
+    dirty_ = true;  // until the append says otherwise
     return file_.Append(unwritten_.data(), unwritten_.size());
 }
 
@@ -192,7 +196,7 @@ uint32_t Journal::Write(Batch &batch)
 {
     unsynced_.insert(unsynced_.end(), batch.logFiles.begin(), batch.logFiles.end());
     if (batch.restart || batch.standAside) {
-        durableBytes_ = 0;
+        goodBytes_ = 0;
         dirty_ = file_.IsOpen();
         aside_ = batch.standAside;
     }
@@ -205,16 +209,23 @@ uint32_t Journal::Write(Batch &batch)
     }
     if (aside_)
         unwritten_.clear();
-    if (unwritten_.empty() && !dirty_)
+    if (!unwritten_.empty() || dirty_) {
+        bool put = false;
+        if (const uint32_t code = Put(batch.generation, put); code != 0 || !put)
+            return code;
+        goodBytes_ += unwritten_.size();
+        unwritten_.clear();
+        dirty_ = false;
+        journalUnsynced_ = true;
+    }
+    // An emptied journal is synced at once: the lines it held are in a log file.
+    const bool emptied = batch.restart || batch.standAside;
+    if (!journalUnsynced_ || (!emptied && !batch.last && Clock::now() < nextSync_))
         return 0;
-    bool put = false;
-    if (const uint32_t code = Put(batch.generation, put); code != 0 || !put)
-        return code;
     if (const uint32_t code = file_.Sync())
         return code;
-    durableBytes_ += unwritten_.size();
-    unwritten_.clear();
-    dirty_ = false;
+    journalUnsynced_ = false;
+    nextSync_ = Clock::now() + kPace;
     return 0;
 }
 
@@ -222,6 +233,7 @@ uint32_t Journal::Write(Batch &batch)
 // goes once the log files that hold its lines are durable.
 void Journal::Finish(Batch &last)
 {
+    last.last = true;
     if (keep_) {
         static_cast<void>(Write(last));  // recovery takes what did reach the file
         std::lock_guard fileLock(fileMutex_);

@@ -40,8 +40,7 @@ void TC1::AddLogLine(std::string_view message)
         return;
     }
     KeepLine(elapsed, message);
-    if (logTimeBase + elapsed - journalFedAt_ >= Journal::kPaceMs ||
-        logBuffer.TextBytes() - journalMark_ >= Journal::kBatchBytes)
+    if (logTimeBase + elapsed - journalFedAt_ >= Journal::kPaceMs)
         FeedJournal(false);
 }
 

@@ -5,6 +5,8 @@
 
 namespace {
 
+using Clock = std::chrono::steady_clock;
+
 // Unique among running programs (the process id) and among the capture
 // threads of one program (a running number).
 std::string JournalPath(const std::string &folder)
@@ -31,7 +33,7 @@ uint32_t Journal::HandOver(const LogBuffer &buffer, size_t offset, bool hurry)
     if (std::exchange(resend_, false))
         offset = 0;
     buffer.AppendTextFrom(offset, pending_);
-    hurry_ = hurry_ || hurry || pending_.size() >= kBatchBytes;
+    hurry_ = hurry_ || hurry;
     // A writer that waits for its pace takes the text then; waking it for
     // every hand-over would cost a wake-up each time.
     if (idle_ || hurry)
@@ -95,13 +97,7 @@ void Journal::Close(bool keep)
 bool Journal::HasWork() const
 {
     return restart_ || standAside_ || !pending_.empty() || !logFiles_.empty() || !unwritten_.empty() ||
-           !unsynced_.empty() || dirty_ || journalUnsynced_;
-}
-
-// When the writer next syncs what it appended; never, when nothing waits.
-Journal::Clock::time_point Journal::NextSync() const
-{
-    return journalUnsynced_ ? nextSync_ : Clock::time_point::max();
+           !unsynced_.empty() || dirty_;
 }
 
 // Under the lock: what the capture thread asked for since the last batch.
@@ -135,8 +131,8 @@ void Journal::Run()
             idle_ = false;
             continue;
         }
-        if (!hurry_ && Clock::now() < std::min(next, NextSync())) {
-            wake_.wait_until(lock, std::min(next, NextSync()));
+        if (!hurry_ && Clock::now() < next) {
+            wake_.wait_until(lock, next);
             continue;
         }
         Batch batch = Take();
@@ -166,7 +162,7 @@ uint32_t Journal::EnsureOpen()
     bool held = false;
     if (const uint32_t code = file_.Open(path_, true, held))
         return code;
-    goodBytes_ = 0;
+    durableBytes_ = 0;
     dirty_ = true;
     return 0;
 }
@@ -185,10 +181,10 @@ uint32_t Journal::Put(uint64_t generation, bool &put)
         return 0;  // the file was gone; the lines come again with the next hand-over
     put = true;
     if (dirty_) {
-        if (const uint32_t code = file_.Resize(goodBytes_))
+        if (const uint32_t code = file_.Resize(durableBytes_))
             return code;
     }
-    dirty_ = true;  // until the append says otherwise
+    dirty_ = true;  // until the sync says otherwise
     return file_.Append(unwritten_.data(), unwritten_.size());
 }
 
@@ -196,7 +192,7 @@ uint32_t Journal::Write(Batch &batch)
 {
     unsynced_.insert(unsynced_.end(), batch.logFiles.begin(), batch.logFiles.end());
     if (batch.restart || batch.standAside) {
-        goodBytes_ = 0;
+        durableBytes_ = 0;
         dirty_ = file_.IsOpen();
         aside_ = batch.standAside;
     }
@@ -209,23 +205,16 @@ uint32_t Journal::Write(Batch &batch)
     }
     if (aside_)
         unwritten_.clear();
-    if (!unwritten_.empty() || dirty_) {
-        bool put = false;
-        if (const uint32_t code = Put(batch.generation, put); code != 0 || !put)
-            return code;
-        goodBytes_ += unwritten_.size();
-        unwritten_.clear();
-        dirty_ = false;
-        journalUnsynced_ = true;
-    }
-    // An emptied journal is synced at once: the lines it held are in a log file.
-    const bool emptied = batch.restart || batch.standAside;
-    if (!journalUnsynced_ || (!emptied && !batch.last && Clock::now() < nextSync_))
+    if (unwritten_.empty() && !dirty_)
         return 0;
+    bool put = false;
+    if (const uint32_t code = Put(batch.generation, put); code != 0 || !put)
+        return code;
     if (const uint32_t code = file_.Sync())
         return code;
-    journalUnsynced_ = false;
-    nextSync_ = Clock::now() + kPace;
+    durableBytes_ += unwritten_.size();
+    unwritten_.clear();
+    dirty_ = false;
     return 0;
 }
 
@@ -233,7 +222,6 @@ uint32_t Journal::Write(Batch &batch)
 // goes once the log files that hold its lines are durable.
 void Journal::Finish(Batch &last)
 {
-    last.last = true;
     if (keep_) {
         static_cast<void>(Write(last));  // recovery takes what did reach the file
         std::lock_guard fileLock(fileMutex_);

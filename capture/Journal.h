@@ -4,10 +4,9 @@
 // Design: the capture thread owns the log; at most about once a second (at
 // once at the bound, before it waits on the line, and when a write fails) it
 // copies the bytes added since its last hand-over into pending_, under
-// mutex_ (and at once when kBatchBytes gathered). A writer thread of the
-// journal's own takes pending_ (a swap), then appends it with the mutex
-// released, at most once per kPace unless asked to hurry, and syncs it once
-// per kPace; so the capture thread never waits on the disk, only on the
+// mutex_. A writer thread of the journal's own takes pending_ (a swap), then
+// appends and syncs it with the mutex released, at most once per kPace unless
+// asked to hurry; so the capture thread never waits on the disk, only on the
 // writer's brief swap. After a log file is written the capture thread calls
 // Restart, which empties the journal at once (a cut to length 0, waiting at
 // most for an append into the page cache, never for a sync), so a killed
@@ -23,7 +22,6 @@
 #include <cstdint>
 #include <mutex>
 #include <string>
-#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -34,9 +32,6 @@ class Journal {
 public:
     static constexpr uint32_t kPaceMs = 1000;
     static constexpr auto kPace = std::chrono::milliseconds(kPaceMs);
-    // Text handed over or waiting this long goes at once, so that a flood
-    // keeps no more than this in memory twice; the sync keeps its pace.
-    static constexpr size_t kBatchBytes = size_t{4} << 20;
     // The ending of journal file names; recovery looks for it.
     static constexpr std::string_view kSuffix = ".journal";
 
@@ -70,13 +65,10 @@ private:
         uint64_t generation = 0;
         bool restart = false;
         bool standAside = false;
-        bool last = false;  // the writer's last: everything is synced
         std::vector<std::string> logFiles;
     };
     void Run();
-    using Clock = std::chrono::steady_clock;
     bool HasWork() const;
-    Clock::time_point NextSync() const;
     Batch Take();
     uint32_t Write(Batch &batch);
     uint32_t Put(uint64_t generation, bool &put);
@@ -111,10 +103,8 @@ private:
     // The writer's own.
     std::string unwritten_;     // taken from pending_, not yet durable
     std::vector<std::string> unsynced_;  // log files to sync before the journal empties
-    uint64_t goodBytes_ = 0;   // the journal's length after its last good append
-    bool dirty_ = false;       // a failed attempt may have left bytes past goodBytes_
-    bool journalUnsynced_ = false;  // appended since the last sync
-    Clock::time_point nextSync_{};
+    uint64_t durableBytes_ = 0;  // the journal's length after its last good sync
+    bool dirty_ = false;         // a failed attempt may have left bytes past durableBytes_
     bool aside_ = false;
 
     std::thread writer_;  // last: starts once everything above is built

@@ -2,6 +2,7 @@
 #include <QApplication>
 
 #include "FilesFolder.h"
+#include "SignalClose.h"
 #include "Unit1.h"
 #include "Version.h"
 
@@ -10,6 +11,7 @@ int main(int argc, char *argv[])
     QApplication application(argc, argv);
     QApplication::setApplicationName(QString::fromUtf8(kApplicationTitle));
     TForm1 Form1(FilesFolder(QApplication::applicationDirPath().toStdString()));
+    CloseOnEndSignals(Form1);
     Form1.show();
     return QApplication::exec();
 }

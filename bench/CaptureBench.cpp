@@ -101,7 +101,7 @@ bool WaitFor(const std::function<bool()> &cond)
 // One capture thread with its simulated adapter and log folder.
 class Rig {
 public:
-    explicit Rig(vektasim::Options options, FrameSink *sink = nullptr) : sim_(options)
+    explicit Rig(vektasim::Options options, FrameSink *sink = nullptr, bool journal = true) : sim_(options)
     {
         std::string error;
         if (!sim_.Start(error)) {
@@ -123,6 +123,7 @@ public:
         TC1 *t = new TC1(true);
         t->Control = &CaptureControl;
         t->Sink = sink;
+        t->UseJournal = journal;
         t->Start();
         WaitFor([] { return CaptureControl.flags.load() == FlagWord::kAlive; });
         for (pid_t tid : Tasks())
@@ -204,9 +205,9 @@ struct Throughput {
     uint64_t tabled = 0;
 };
 
-Throughput MeasureThroughput(uint32_t ids, uint64_t frames, bool canLog)
+Throughput MeasureThroughput(uint32_t ids, uint64_t frames, bool canLog, bool journal = true)
 {
-    Rig rig(Flood(ids, frames));
+    Rig rig(Flood(ids, frames), nullptr, journal);
     rig.Start(canLog);
     WaitFor([&] { return rig.sim().Streaming(); });
     const auto start = Clock::now();
@@ -228,12 +229,19 @@ void PrintThroughput()
     }
 }
 
-void PrintLineRateCost()
+struct LineRateCost {
+    double framesPerSecond = 0;
+    double cpuPercent = 0;
+    double userPercent = 0;
+    double systemPercent = 0;
+};
+
+LineRateCost MeasureLineRate(bool journal)
 {
     constexpr auto kSpan = 10s;
     auto options = Flood(500, 0);
     options.throttle = true;
-    Rig rig(options);
+    Rig rig(options, nullptr, journal);
     rig.Start(true);
     WaitFor([&] { return rig.sim().Streaming(); });
     const double cpuBefore = ThreadCpuSeconds(rig.captureTid());
@@ -246,10 +254,34 @@ void PrintLineRateCost()
     const double wall = Seconds(Clock::now() - start);
     const uint64_t frames = TabledFrames() - framesBefore;
     rig.Stop();
+    return {frames / wall, 100.0 * cpu / wall, 100.0 * (userAfter - userBefore) / wall,
+            100.0 * (systemAfter - systemBefore) / wall};
+}
+
+void PrintLineRateCost()
+{
+    const LineRateCost cost = MeasureLineRate(true);
     std::printf("2. line rate 833333 bit/s, CAN LOG on: %.0f frames/s, capture thread CPU %.2f %% of one core "
                 "(user %.2f %%, system %.2f %%)\n",
-                frames / wall, 100.0 * cpu / wall, 100.0 * (userAfter - userBefore) / wall,
-                100.0 * (systemAfter - systemBefore) / wall);
+                cost.framesPerSecond, cost.cpuPercent, cost.userPercent, cost.systemPercent);
+}
+
+// The journal's cost: the same captures with and without it, one after the other.
+void PrintJournalCost()
+{
+    constexpr uint64_t kFrames = 500000;
+    for (bool journal : {true, false}) {
+        const Throughput t = MeasureThroughput(500, kFrames, true, journal);
+        std::printf("8. journal %-3s: throughput, 500 ids, CAN LOG on: %9.0f frames/s  (lost %lld)\n",
+                    journal ? "on" : "off", t.framesPerSecond, static_cast<long long>(t.sent - t.tabled));
+    }
+    for (bool journal : {true, false}) {
+        const LineRateCost cost = MeasureLineRate(journal);
+        std::printf("8. journal %-3s: line rate, CAN LOG on: %.0f frames/s, capture thread CPU %.2f %% of one core "
+                    "(user %.2f %%, system %.2f %%)\n",
+                    journal ? "on" : "off", cost.framesPerSecond, cost.cpuPercent, cost.userPercent,
+                    cost.systemPercent);
+    }
 }
 
 void PrintTableScaling()
@@ -467,7 +499,8 @@ int main(int argc, char **argv)
     } figures[] = {{"throughput", PrintThroughput},   {"linerate", PrintLineRateCost},
                    {"scaling", PrintTableScaling},    {"logmemory", PrintLogMemory},
                    {"reaction", PrintReaction},       {"longcapture", PrintLongCapture},
-                   {"bridge", PrintBridgeThroughput}, {"bridgecost", PrintBridgeLineRateCost}};
+                   {"bridge", PrintBridgeThroughput}, {"bridgecost", PrintBridgeLineRateCost},
+                   {"journal", PrintJournalCost}};
     for (const auto &figure : figures)
         if (only.empty() || only == figure.name) {
             figure.run();

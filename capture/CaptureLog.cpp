@@ -8,22 +8,6 @@
 #include "LogText.h"
 #include "Unit2.h"
 
-namespace {
-
-std::string TwoDigits(int value)
-{
-    const std::string text = "00" + std::to_string(value);
-    return text.substr(text.size() - 2);
-}
-
-std::string LogFileName(const LocalDateTime &t)
-{
-    return TwoDigits(t.day) + TwoDigits(t.month) + TwoDigits(t.year) + "_" + TwoDigits(t.hour) + TwoDigits(t.minute) +
-           TwoDigits(t.second) + ".log";
-}
-
-}  // namespace
-
 uint32_t TC1::ElapsedMs()
 {
     const uint32_t now = MillisecondClock();
@@ -57,6 +41,8 @@ void TC1::AddLogLine(std::string_view message)
         return;
     }
     KeepLine(elapsed, message);
+    if (logTimeBase + elapsed - journalFedAt_ >= Journal::kPaceMs)
+        FeedJournal(false);
 }
 
 std::string TC1::HexDump(const uint8_t *buffer, int first, int last)
@@ -132,6 +118,7 @@ void TC1::SavedAgain()
 
 bool TC1::SaveLog()
 {
+    std::string written;
     if (Control->adapterLog || Control->canLog) {
         const std::string path = Control->logPath + LogFileName(LocalNow());
         const bool lossNoted = NoteLostLines();
@@ -139,12 +126,15 @@ bool TC1::SaveLog()
             if (lossNoted)
                 logBuffer.DropLast();
             KeepUnsaved(path, code);
+            KeepJournalled(code);
             Control->flags.fetch_and(static_cast<uint16_t>(~FlagWord::kCutLog));
             return false;
         }
+        written = path;
     }
     SavedAgain();
     logBuffer.Clear();
+    RestartJournal(written);
     logTimeBase = MillisecondClock();
     AddLogLine("Continue " + PortSettingsText() + " RTS=ON");
     AddLogLine(SettingsLine());

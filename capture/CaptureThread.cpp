@@ -40,6 +40,7 @@ void TC1::Execute()
     SleepFor(kTimerSettle);
     AddLogLine("Update Windows System Timer: Request: " + FormatPeriod(resolution.finest) +
                "ms Result: " + FormatPeriod(actual) + "ms");
+    OpenJournal();
 
     while (Control->flags.load() != FlagWord::kEnd) {
         if (Control->flags.load() & FlagWord::kRunRequested)
@@ -51,6 +52,7 @@ void TC1::Execute()
     // end lines, which never reach a file.
     if (logUnsaved_)
         SaveLog();
+    CloseJournal();
     actual = SetTimerResolution(0, false);
     SleepFor(kTimerSettle);
     AddLogLine("Restore Windows System Timer: Result: " + FormatPeriod(actual) + "ms ");
@@ -81,6 +83,7 @@ void TC1::EndBrokenRun(uint32_t code)
     logUnsaved_ = true;
     try {
         AddLogLine(SystemErrorText(code));
+        FeedJournal(true);
     } catch (...) {
         // Out of memory even for the reason: the lines kept so far still stand.
     }
@@ -93,9 +96,16 @@ void TC1::RunCapture()
     if (!logUnsaved_) {
         logTimeBase = MillisecondClock();
         logBuffer.Clear();
+        RestartJournal({});
     }
     RunAttempts();
     SaveLog();
+    // The two "Continue" lines a run leaves reach a file only after a cut
+    // no run will make: the next run empties the log, the thread's end drops it.
+    if (!logUnsaved_)
+        journalMark_ = logBuffer.TextBytes();
+    else
+        FeedJournal(true);
     Control->flags.fetch_and(FlagWord::kAlive);
 }
 
@@ -113,6 +123,7 @@ void TC1::RunAttempts()
             return;
         if (LogWriteDue())
             SaveLog();
+        FeedJournalBeforeWait();
         SleepFor(kRetryPause);
     }
 }

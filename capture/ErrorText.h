@@ -11,3 +11,5 @@ std::string SystemErrorText(uint32_t code);
 uint32_t PortBusyError();
 uint32_t OutOfMemoryError();
 uint32_t InputOutputError();
+// Whether a code says that the disk (or the user's quota on it) is full.
+bool IsDiskFullError(uint32_t code);

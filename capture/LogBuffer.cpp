@@ -75,6 +75,22 @@ std::vector<LogBuffer::Piece> LogBuffer::Pieces() const
     return pieces;
 }
 
+void LogBuffer::AppendTextFrom(size_t offset, std::string &out) const
+{
+    // The newest text sits in the last blocks: find the first one from the end.
+    size_t first = blocks_.size();
+    size_t start = textBytes_;
+    while (first > 0 && start > offset) {
+        --first;
+        start -= blocks_[first].used;
+    }
+    for (size_t i = first; i < blocks_.size(); ++i) {
+        const Block &block = blocks_[i];
+        const size_t skip = i == first ? offset - start : 0;
+        out.append(block.bytes.get() + skip, block.used - skip);
+    }
+}
+
 std::vector<std::string> LogBuffer::Lines() const
 {
     std::vector<std::string> lines;

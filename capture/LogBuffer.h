@@ -29,6 +29,9 @@ public:
         size_t size;
     };
     std::vector<Piece> Pieces() const;
+    // Appends to out the text from offset (a count of bytes, at most
+    // TextBytes()) to the end.
+    void AppendTextFrom(size_t offset, std::string &out) const;
     // The lines without their line ends; for tests and tools.
     std::vector<std::string> Lines() const;
 

@@ -5,6 +5,12 @@
 namespace {
 constexpr char kHexDigits[] = "0123456789ABCDEF";
 constexpr double k100nsPerMs = 10000.0;
+
+std::string TwoDigits(int value)
+{
+    const std::string text = "00" + std::to_string(value);
+    return text.substr(text.size() - 2);
+}
 }  // namespace
 
 char *WriteHexPairs(char *out, const uint8_t *bytes, size_t count)
@@ -43,4 +49,10 @@ std::string FormatPeriod(uint32_t period100ns)
     char text[32];
     std::snprintf(text, sizeof text, "%.4f", period100ns / k100nsPerMs);
     return text;
+}
+
+std::string LogFileName(const LocalDateTime &t)
+{
+    return TwoDigits(t.day) + TwoDigits(t.month) + TwoDigits(t.year) + "_" + TwoDigits(t.hour) + TwoDigits(t.minute) +
+           TwoDigits(t.second) + ".log";
 }

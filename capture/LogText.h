@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "Clock.h"
+
 // Writes each byte as two upper-case hex digits and a blank; answers the end.
 char *WriteHexPairs(char *out, const uint8_t *bytes, size_t count);
 // Ten decimal digits, zero-filled: the stamp of a log line.
@@ -14,3 +16,5 @@ char *WriteHexDigits(char *out, uint32_t value, int digits);
 char *WriteHex8(char *out, uint32_t value);
 // A timer period in 100 ns units as milliseconds with four decimals.
 std::string FormatPeriod(uint32_t period100ns);
+// The name of a log file written at a local date and time: DDMMYY_hhmmss.log.
+std::string LogFileName(const LocalDateTime &t);

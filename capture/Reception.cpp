@@ -72,6 +72,8 @@ void TC1::ReceiveCan()
     do {
         if ((Control->flags.load() & FlagWord::kCutLog) || LogWriteDue())
             SaveLog();
+        if (port.ReadWillWait())
+            FeedJournalBeforeWait();
         uint8_t length = 0;
         uint32_t identifier = 0;
         if (!ReadFrame(data, length, identifier, FirstByteWait(Control->rto)))

@@ -57,6 +57,8 @@ public:
     // One byte, waiting at most the read constant in force; got tells whether
     // a byte came. A failure (the device went away) answers its error code.
     uint32_t ReadByte(uint8_t &byte, bool &got);
+    // Whether the next ReadByte may wait for the line (no byte read ahead).
+    bool ReadWillWait() const;
     // Writes the bytes, bounded by the write time-outs; written tells how many.
     uint32_t Write(const uint8_t *bytes, size_t size, size_t &written);
 

@@ -114,6 +114,8 @@ bool TC1::ReadByte(uint8_t &byte)
 bool TC1::ReadReply(uint8_t *buffer, uint16_t &length)
 {
     length = 0;
+    if (port.ReadWillWait())
+        FeedJournalBeforeWait();
     if (!ApplyReadWait(kByteWaitMs) || !ReadByte(buffer[0]) || !ReadByte(buffer[1]))
         return false;
     for (int i = 0; i < buffer[1]; ++i)

@@ -3,11 +3,13 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
 #include "FrameSink.h"
 #include "FrameTable.h"
+#include "Journal.h"
 #include "LogBuffer.h"
 #include "RelaxedAtomic.h"
 #include "SerialDevice.h"
@@ -133,6 +135,9 @@ public:
     TCaptureControl *Control = nullptr;
     // Set before Start, or never: every frame and change of state also goes here.
     FrameSink *Sink = nullptr;
+    // Set before Start to capture without a journal (for comparing its cost);
+    // journals left by others are recovered all the same.
+    bool UseJournal = true;
 
     // Capture-run driver.
     void RunCapture();
@@ -190,6 +195,13 @@ private:
     bool NoteLostLines();
     void KeepUnsaved(const std::string &path, uint32_t code);
     void SavedAgain();
+    void OpenJournal();
+    void CloseJournal();
+    void FeedJournal(bool hurry);
+    void FeedJournalBeforeWait();
+    void RestartJournal(const std::string &logFile);
+    void NoteJournalState(uint32_t code);
+    void KeepJournalled(uint32_t logWriteError);
 
     // What ReadFrame read last: a frame message (also one without data
     // bytes, which the table leaves out and the sink takes), and its width.
@@ -208,6 +220,14 @@ private:
         uint32_t firstMs = 0;
         uint32_t lastMs = 0;
     } lostLines_;
+
+    // The journal of this thread's runs, from the thread's start to its end.
+    std::unique_ptr<Journal> journal_;
+    size_t journalMark_ = 0;      // bytes of logBuffer handed over since it was emptied
+    uint32_t journalFedAt_ = 0;   // millisecond clock at the last hand-over
+    bool journalAside_ = false;   // no room for the log: the journal waits for the next write
+    bool journalFailing_ = false;  // set while the journal cannot be written
+    uint32_t journalFailure_ = 0;
 };
 
 // The first-byte wait of a reception read for an RTO value.

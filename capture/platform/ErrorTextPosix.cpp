@@ -58,3 +58,8 @@ uint32_t InputOutputError()
 {
     return EIO;
 }
+
+bool IsDiskFullError(uint32_t code)
+{
+    return code == ENOSPC || code == EDQUOT;
+}

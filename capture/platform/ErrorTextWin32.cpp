@@ -37,3 +37,8 @@ uint32_t InputOutputError()
 {
     return ERROR_GEN_FAILURE;
 }
+
+bool IsDiskFullError(uint32_t code)
+{
+    return code == ERROR_DISK_FULL || code == ERROR_HANDLE_DISK_FULL || code == ERROR_NOT_ENOUGH_QUOTA;
+}

@@ -43,7 +43,7 @@ int OpenForAppend(const std::string &path, bool &created)
 
 }  // namespace
 
-uint32_t AppendLogFile(const std::string &path, const LogBuffer &buffer)
+uint32_t AppendLogText(const std::string &path, const std::vector<LogBuffer::Piece> &pieces)
 {
     bool created = false;
     const int fd = OpenForAppend(path, created);
@@ -56,7 +56,7 @@ uint32_t AppendLogFile(const std::string &path, const LogBuffer &buffer)
         return code;
     }
     uint32_t code = 0;
-    for (const LogBuffer::Piece &piece : buffer.Pieces()) {
+    for (const LogBuffer::Piece &piece : pieces) {
         code = WriteAll(fd, piece.bytes, piece.size);
         if (code != 0)
             break;

@@ -38,7 +38,7 @@ uint32_t Restore(HANDLE file, LARGE_INTEGER size)
 
 }  // namespace
 
-uint32_t AppendLogFile(const std::string &path, const LogBuffer &buffer)
+uint32_t AppendLogText(const std::string &path, const std::vector<LogBuffer::Piece> &pieces)
 {
     const std::wstring widePath = Utf8ToWide(path);
     if (widePath.empty())
@@ -55,7 +55,7 @@ uint32_t AppendLogFile(const std::string &path, const LogBuffer &buffer)
         return code;
     }
     uint32_t code = 0;
-    for (const LogBuffer::Piece &piece : buffer.Pieces()) {
+    for (const LogBuffer::Piece &piece : pieces) {
         code = WriteAll(file, piece.bytes, piece.size);
         if (code != 0)
             break;

@@ -222,6 +222,11 @@ uint32_t SerialDevice::SetTimeouts(const PortTimeouts &timeouts)
     return 0;
 }
 
+bool SerialDevice::ReadWillWait() const
+{
+    return aheadPos_ == aheadEnd_;
+}
+
 uint32_t SerialDevice::ReadByte(uint8_t &byte, bool &got)
 {
     got = false;

@@ -140,6 +140,12 @@ uint32_t SerialDevice::SetTimeouts(const PortTimeouts &timeouts)
     return SetCommTimeouts(AsHandle(handle_), &values) ? 0 : LastErrorCode();
 }
 
+// Every read is the driver's; none is known to find a byte waiting.
+bool SerialDevice::ReadWillWait() const
+{
+    return true;
+}
+
 uint32_t SerialDevice::ReadByte(uint8_t &byte, bool &got)
 {
     DWORD read = 0;

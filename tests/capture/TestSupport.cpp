@@ -69,6 +69,21 @@ bool Contains(const std::vector<std::string> &lines, const std::string &line)
     return std::find(lines.begin(), lines.end(), line) != lines.end();
 }
 
+bool IsCanLine(const std::string &message)
+{
+    return message.rfind("RxD(CAN): ", 0) == 0;
+}
+
+uint64_t FloodSequence(const std::string &canLine, uint32_t floodIds)
+{
+    // "RxD(CAN): 000001F3: 0A 00 00 00 0A 00 00 00 "
+    const uint32_t id = static_cast<uint32_t>(std::stoul(canLine.substr(10, 8), nullptr, 16));
+    uint64_t pass = 0;
+    for (int k = 3; k >= 0; --k)
+        pass = (pass << 8) | std::stoul(canLine.substr(20 + 3 * static_cast<size_t>(k), 2), nullptr, 16);
+    return pass * floodIds + id;
+}
+
 size_t CountOf(const std::vector<std::string> &lines, const std::string &line)
 {
     return static_cast<size_t>(std::count(lines.begin(), lines.end(), line));

@@ -30,6 +30,11 @@ std::vector<std::string> LogMessages(const std::string &fileText);
 std::vector<LogLine> AllLogLines(const TempDir &dir);
 std::vector<std::string> AllLogMessages(const TempDir &dir);
 
+bool IsCanLine(const std::string &message);
+// The flood's running number of a frame, from its identifier and the pass
+// number it carries in its first four data bytes.
+uint64_t FloodSequence(const std::string &canLine, uint32_t floodIds);
+
 bool Contains(const std::vector<std::string> &lines, const std::string &line);
 size_t CountOf(const std::vector<std::string> &lines, const std::string &line);
 

@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include <csignal>
 #include <fstream>
 #include <ostream>
 #include <set>
@@ -13,6 +14,7 @@
 #include "CaseNames.h"
 #include "DropDownComboBox.h"
 #include "FormFixture.h"
+#include "SignalClose.h"
 #include "Simulator.h"
 #include "SpinEdit.h"
 #include "StatusGrid.h"
@@ -95,6 +97,19 @@ protected:
 
     std::unique_ptr<vektasim::Simulator> simulator_;
 };
+
+TEST_P(WholeCaptureTest, TermSignalEndsTheRunWritesItsLogAndSavesTheSettingsAsACloseDoes)
+{
+    TForm1 &form = StartCapture();
+    ASSERT_TRUE(WaitUntil([] { return CaptureControl.frameCount.load() > 0; }));
+    CloseOnEndSignals(form);
+    ASSERT_EQ(::raise(SIGTERM), 0);
+    ASSERT_TRUE(WaitUntil([] { return CaptureControl.flags.load() == FlagWord::kThreadEnded; }));
+    EXPECT_EQ(SettingsLines().at(0), simulator_->PortPath());
+    EXPECT_TRUE(SomeLogHolds("RxD(CAN): "));
+    EXPECT_TRUE(SomeLogHolds("Close " + simulator_->PortPath()));
+    EXPECT_TRUE(errors_.isEmpty()) << errors_.join("; ").toStdString();
+}
 
 TEST_P(WholeCaptureTest, StartFillsTheTableCutWritesALogStopEndsTheRunAndCloseEndsTheThread)
 {

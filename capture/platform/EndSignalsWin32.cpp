@@ -1,0 +1,16 @@
+// Windows ends a windowed program through its window's messages, which the
+// toolkit turns into a close; there are no end signals to watch.
+#include "EndSignals.h"
+
+#include <windows.h>
+
+int WatchEndSignals(uint32_t &error)
+{
+    error = ERROR_NOT_SUPPORTED;
+    return -1;
+}
+
+int TakeEndSignals(int)
+{
+    return 0;
+}

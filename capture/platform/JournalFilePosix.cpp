@@ -1,0 +1,183 @@
+// The journal's files on POSIX: flock for the lock (it holds between two
+// descriptors of one process too), fdatasync for durability.
+#include "JournalFile.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <ctime>
+
+namespace {
+
+constexpr mode_t kJournalMode = 0644;
+
+uint32_t LastError()
+{
+    return errno != 0 ? static_cast<uint32_t>(errno) : EIO;
+}
+
+// The folder part of a path, "." for a bare name.
+std::string FolderOf(const std::string &path)
+{
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+uint32_t SyncPath(const std::string &path, int flags)
+{
+    const int fd = ::open(path.c_str(), flags | O_CLOEXEC);
+    if (fd < 0)
+        return LastError();
+    uint32_t code = ::fsync(fd) == 0 ? 0 : LastError();
+    if (::close(fd) != 0 && code == 0)
+        code = LastError();
+    return code;
+}
+
+}  // namespace
+
+uint32_t JournalFile::Open(const std::string &path, bool create, bool &held)
+{
+    Close();
+    held = false;
+    const int fd = ::open(path.c_str(), O_RDWR | O_APPEND | O_CLOEXEC | (create ? O_CREAT : 0), kJournalMode);
+    if (fd < 0)
+        return LastError();
+    int locked = 0;
+    while ((locked = ::flock(fd, LOCK_EX | LOCK_NB)) != 0 && errno == EINTR) {
+    }
+    struct stat info {};
+    if (locked != 0 || ::fstat(fd, &info) != 0) {
+        const uint32_t code = LastError();
+        ::close(fd);
+        held = code == EWOULDBLOCK;
+        return code;
+    }
+    if (info.st_nlink == 0) {
+        // Recovered and removed by another program between our open and lock.
+        ::close(fd);
+        held = true;
+        return ENOENT;
+    }
+    fd_ = fd;
+    return 0;
+}
+
+bool JournalFile::IsOpen() const
+{
+    return fd_ >= 0;
+}
+
+bool JournalFile::Removed()
+{
+    struct stat info {};
+    return ::fstat(fd_, &info) != 0 || info.st_nlink == 0;
+}
+
+uint32_t JournalFile::Resize(uint64_t size)
+{
+    return ::ftruncate(fd_, static_cast<off_t>(size)) == 0 ? 0 : LastError();
+}
+
+uint32_t JournalFile::Append(const char *bytes, size_t size)
+{
+    while (size > 0) {
+        const ssize_t n = ::write(fd_, bytes, size);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return LastError();
+        }
+        bytes += n;
+        size -= static_cast<size_t>(n);
+    }
+    return 0;
+}
+
+uint32_t JournalFile::Sync()
+{
+    return ::fdatasync(fd_) == 0 ? 0 : LastError();
+}
+
+uint32_t JournalFile::ReadAll(std::string &text)
+{
+    struct stat info {};
+    if (::fstat(fd_, &info) != 0)
+        return LastError();
+    text.resize(static_cast<size_t>(info.st_size));
+    size_t got = 0;
+    while (got < text.size()) {
+        const ssize_t n = ::pread(fd_, text.data() + got, text.size() - got, static_cast<off_t>(got));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return LastError();
+        if (n == 0)
+            break;
+        got += static_cast<size_t>(n);
+    }
+    text.resize(got);
+    return 0;
+}
+
+uint32_t JournalFile::Modified(LocalDateTime &when)
+{
+    struct stat info {};
+    if (::fstat(fd_, &info) != 0)
+        return LastError();
+    tm local{};
+    if (localtime_r(&info.st_mtim.tv_sec, &local) == nullptr)
+        return LastError();
+    when = {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec};
+    return 0;
+}
+
+uint32_t JournalFile::RemoveAndClose(const std::string &path)
+{
+    const uint32_t code = ::unlink(path.c_str()) == 0 ? 0 : LastError();
+    Close();
+    return code;
+}
+
+void JournalFile::Close()
+{
+    if (fd_ >= 0)
+        static_cast<void>(::close(fd_));  // closing releases the lock; nothing is left to report
+    fd_ = -1;
+}
+
+uint32_t FilesEndingIn(const std::string &folder, std::string_view suffix, std::vector<std::string> &names)
+{
+    names.clear();
+    DIR *dir = ::opendir(folder.empty() ? "." : folder.c_str());
+    if (dir == nullptr)
+        return LastError();
+    errno = 0;
+    while (const dirent *entry = ::readdir(dir)) {
+        const std::string_view name = entry->d_name;
+        if (name.size() > suffix.size() && name.substr(name.size() - suffix.size()) == suffix)
+            names.emplace_back(name);
+        errno = 0;
+    }
+    const uint32_t code = errno != 0 ? static_cast<uint32_t>(errno) : 0;
+    ::closedir(dir);
+    return code;
+}
+
+uint32_t SyncFile(const std::string &path)
+{
+    if (const uint32_t code = SyncPath(path, O_RDONLY))
+        return code;
+    return SyncPath(FolderOf(path), O_RDONLY | O_DIRECTORY);
+}
+
+uint32_t CurrentProcessId()
+{
+    return static_cast<uint32_t>(::getpid());
+}

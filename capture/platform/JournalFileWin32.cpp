@@ -1,0 +1,179 @@
+// The journal's files on Windows: LockFileEx for the lock, FlushFileBuffers
+// for durability. The journal is opened with delete sharing, so that its
+// holder can remove it while the lock still keeps others out.
+#include "JournalFile.h"
+
+#include <windows.h>
+
+#include <algorithm>
+
+#include "LastErrorWin32.h"
+#include "WideText.h"
+
+namespace {
+
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+// ReadFile and WriteFile take 32-bit counts; long texts go in several calls.
+constexpr size_t kMaxCallBytes = 1u << 30;
+
+HANDLE AsHandle(void *handle)
+{
+    return static_cast<HANDLE>(handle);
+}
+
+uint32_t SeekTo(HANDLE file, LONGLONG offset, DWORD from)
+{
+    LARGE_INTEGER at{};
+    at.QuadPart = offset;
+    return SetFilePointerEx(file, at, nullptr, from) ? 0 : LastErrorCode();
+}
+
+}  // namespace
+
+uint32_t JournalFile::Open(const std::string &path, bool create, bool &held)
+{
+    Close();
+    held = false;
+    const std::wstring widePath = Utf8ToWide(path);
+    if (widePath.empty())
+        return ERROR_INVALID_NAME;
+    const HANDLE file = CreateFileW(widePath.c_str(), GENERIC_READ | GENERIC_WRITE, kShareAll, nullptr,
+                                    create ? OPEN_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return LastErrorCode();
+    OVERLAPPED whole{};
+    if (!LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, MAXDWORD, MAXDWORD, &whole)) {
+        const uint32_t code = LastErrorCode();
+        CloseHandle(file);
+        held = code == ERROR_LOCK_VIOLATION;
+        return code;
+    }
+    handle_ = file;
+    return 0;
+}
+
+bool JournalFile::IsOpen() const
+{
+    return handle_ != nullptr;
+}
+
+bool JournalFile::Removed()
+{
+    FILE_STANDARD_INFO info{};
+    return !GetFileInformationByHandleEx(AsHandle(handle_), FileStandardInfo, &info, sizeof info) ||
+           info.DeletePending || info.NumberOfLinks == 0;
+}
+
+uint32_t JournalFile::Resize(uint64_t size)
+{
+    if (const uint32_t code = SeekTo(AsHandle(handle_), static_cast<LONGLONG>(size), FILE_BEGIN))
+        return code;
+    return SetEndOfFile(AsHandle(handle_)) ? 0 : LastErrorCode();
+}
+
+uint32_t JournalFile::Append(const char *bytes, size_t size)
+{
+    if (const uint32_t code = SeekTo(AsHandle(handle_), 0, FILE_END))
+        return code;
+    while (size > 0) {
+        const auto chunk = static_cast<DWORD>(std::min(size, kMaxCallBytes));
+        DWORD written = 0;
+        if (!WriteFile(AsHandle(handle_), bytes, chunk, &written, nullptr))
+            return LastErrorCode();
+        if (written == 0)
+            return ERROR_WRITE_FAULT;
+        bytes += written;
+        size -= written;
+    }
+    return 0;
+}
+
+uint32_t JournalFile::Sync()
+{
+    return FlushFileBuffers(AsHandle(handle_)) ? 0 : LastErrorCode();
+}
+
+uint32_t JournalFile::ReadAll(std::string &text)
+{
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(AsHandle(handle_), &size))
+        return LastErrorCode();
+    if (const uint32_t code = SeekTo(AsHandle(handle_), 0, FILE_BEGIN))
+        return code;
+    text.resize(static_cast<size_t>(size.QuadPart));
+    size_t got = 0;
+    while (got < text.size()) {
+        const auto chunk = static_cast<DWORD>(std::min(text.size() - got, kMaxCallBytes));
+        DWORD read = 0;
+        if (!ReadFile(AsHandle(handle_), text.data() + got, chunk, &read, nullptr))
+            return LastErrorCode();
+        if (read == 0)
+            break;
+        got += read;
+    }
+    text.resize(got);
+    return 0;
+}
+
+uint32_t JournalFile::Modified(LocalDateTime &when)
+{
+    FILETIME written{};
+    SYSTEMTIME utc{};
+    SYSTEMTIME local{};
+    if (!GetFileTime(AsHandle(handle_), nullptr, nullptr, &written) || !FileTimeToSystemTime(&written, &utc) ||
+        !SystemTimeToTzSpecificLocalTime(nullptr, &utc, &local))
+        return LastErrorCode();
+    when = {local.wYear, local.wMonth, local.wDay, local.wHour, local.wMinute, local.wSecond};
+    return 0;
+}
+
+uint32_t JournalFile::RemoveAndClose(const std::string &path)
+{
+    const uint32_t code = DeleteFileW(Utf8ToWide(path).c_str()) ? 0 : LastErrorCode();
+    Close();
+    return code;
+}
+
+void JournalFile::Close()
+{
+    if (handle_ != nullptr)
+        CloseHandle(AsHandle(handle_));  // closing releases the lock; nothing is left to report
+    handle_ = nullptr;
+}
+
+uint32_t FilesEndingIn(const std::string &folder, std::string_view suffix, std::vector<std::string> &names)
+{
+    names.clear();
+    WIN32_FIND_DATAW found{};
+    const HANDLE search = FindFirstFileW(Utf8ToWide(folder + "*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) {
+        const uint32_t code = LastErrorCode();
+        return code == ERROR_FILE_NOT_FOUND ? 0 : code;
+    }
+    do {
+        const std::string name = WideToUtf8(found.cFileName);
+        if (name.size() > suffix.size() && std::string_view(name).substr(name.size() - suffix.size()) == suffix)
+            names.push_back(name);
+    } while (FindNextFileW(search, &found));
+    const uint32_t code = GetLastError() == ERROR_NO_MORE_FILES ? 0 : LastErrorCode();
+    FindClose(search);
+    return code;
+}
+
+// Windows makes a file's name durable with the file; its folder needs nothing.
+uint32_t SyncFile(const std::string &path)
+{
+    const HANDLE file = CreateFileW(Utf8ToWide(path).c_str(), GENERIC_WRITE, kShareAll, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return LastErrorCode();
+    uint32_t code = FlushFileBuffers(file) ? 0 : LastErrorCode();
+    if (!CloseHandle(file) && code == 0)
+        code = LastErrorCode();
+    return code;
+}
+
+uint32_t CurrentProcessId()
+{
+    return GetCurrentProcessId();
+}

@@ -1,0 +1,251 @@
+// The journal: a running capture's lines on disk beside the log in memory,
+// emptied by every log write, removed at the end; journals of programs that
+// did not end are written out as log files when a capture thread starts.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+
+#include "CaseNames.h"
+#include "Figures.h"
+#include "JournalFile.h"
+#include "LogText.h"
+#include "SimSupport.h"
+#include "TestSupport.h"
+#include "Tmpfs.h"
+#include "Unit2.h"
+
+namespace {
+
+using namespace testing_support;
+namespace fs = std::filesystem;
+
+constexpr std::string_view kRecoveredLine = "Capture ended unexpectedly; log lines recovered";
+
+void WriteFile(const fs::path &path, const std::string &text)
+{
+    std::ofstream out(path, std::ios::binary);
+    out << text;
+    ASSERT_TRUE(out.good()) << path;
+}
+
+// Sets a file's last change to a local date and time, as a crashed program
+// leaves its journal.
+void SetModified(const fs::path &path, const LocalDateTime &t)
+{
+    tm local{};
+    local.tm_year = t.year - 1900;
+    local.tm_mon = t.month - 1;
+    local.tm_mday = t.day;
+    local.tm_hour = t.hour;
+    local.tm_min = t.minute;
+    local.tm_sec = t.second;
+    local.tm_isdst = -1;
+    const timespec times[2] = {{std::mktime(&local), 0}, {std::mktime(&local), 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0) << std::strerror(errno);
+}
+
+std::vector<fs::path> Journals(const TempDir &dir)
+{
+    std::vector<fs::path> found;
+    for (const auto &entry : fs::directory_iterator(dir.path()))
+        if (entry.path().extension() == ".journal")
+            found.push_back(entry.path());
+    return found;
+}
+
+bool HoldsFirstFloodFrame(const std::string &text)
+{
+    const auto messages = LogMessages(text);
+    return std::any_of(messages.begin(), messages.end(), [](const std::string &m) {
+        return IsCanLine(m) && m.size() > 30 && FloodSequence(m, vektasim::Options().floodIds) == 0;
+    });
+}
+
+// A capture thread's start and end on the folder, with no run between.
+void StartAndEndThread(const TempDir &dir)
+{
+    PrepareControl(CaptureControl, dir, "ttyNONE");
+    CaptureThread thread;
+    ASSERT_TRUE(thread.End());
+}
+
+struct RecoveryCase {
+    const char *name;
+    std::string journal;
+    std::string logBefore;  // a log file of the same name already there
+    std::string logAfter;   // empty: no log file at all
+    friend void PrintTo(const RecoveryCase &c, std::ostream *os) { *os << c.name; }
+};
+
+class Recovery : public ::testing::TestWithParam<RecoveryCase> {
+protected:
+    TempDir dir;
+};
+
+TEST_P(Recovery, WritesTheJournalsWholeLinesIntoTheLogNamedAfterItsLastChange)
+{
+    const RecoveryCase &c = GetParam();
+    const LocalDateTime when{2026, 12, 8, 4, 30, 12};
+    const fs::path journal = dir.path() / "vektamon-4000000-0.journal";
+    const fs::path log = dir.path() / LogFileName(when);
+    ASSERT_EQ(log.filename(), "081226_043012.log");
+    WriteFile(journal, c.journal);
+    SetModified(journal, when);
+    if (!c.logBefore.empty())
+        WriteFile(log, c.logBefore);
+
+    StartAndEndThread(dir);
+    EXPECT_TRUE(Journals(dir).empty());
+    if (c.logAfter.empty()) {
+        EXPECT_TRUE(dir.LogFiles().empty());
+    } else {
+        ASSERT_EQ(dir.LogFiles(), std::vector<fs::path>{log});
+        EXPECT_EQ(ReadFile(log), c.logAfter);
+    }
+
+    // A second start finds nothing more to recover.
+    StartAndEndThread(dir);
+    if (!c.logAfter.empty()) {
+        EXPECT_EQ(ReadFile(log), c.logAfter);
+    }
+}
+
+const std::string kTwoLines = "0000000000: Open ttyUSB0\r\n0000001234: RxD(CAN): 000007E8: 01 \r\n";
+const std::string kClosing = "0000001234: " + std::string(kRecoveredLine) + "\r\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Journals, Recovery,
+    ::testing::Values(RecoveryCase{"whole_lines", kTwoLines, "", kTwoLines + kClosing},
+                      RecoveryCase{"appended_to_a_log_of_that_name", kTwoLines, "0000000007: Close COM1\r\n",
+                                   "0000000007: Close COM1\r\n" + kTwoLines + kClosing},
+                      RecoveryCase{"line_cut_off_by_the_crash", kTwoLines + "0000001240: RxD(C", "",
+                                   kTwoLines + kClosing},
+                      RecoveryCase{"empty_journal", "", "", ""},
+                      RecoveryCase{"no_whole_line", "0000000000: Op", "", ""}),
+    CaseName());
+
+TEST(HeldJournal, IsLeftAloneByASecondProgramInTheSameFolder)
+{
+    TempDir dir;
+    const std::string path = (dir.path() / "vektamon-4000001-0.journal").string();
+    JournalFile held;
+    bool heldByOther = false;
+    ASSERT_EQ(held.Open(path, true, heldByOther), 0u);
+    ASSERT_EQ(held.Append(kTwoLines.data(), kTwoLines.size()), 0u);
+
+    StartAndEndThread(dir);
+    EXPECT_TRUE(dir.LogFiles().empty());
+    EXPECT_EQ(ReadFile(path), kTwoLines);
+
+    held.Close();  // its program ended without writing: now it is recovered
+    StartAndEndThread(dir);
+    EXPECT_FALSE(fs::exists(path));
+    ASSERT_EQ(dir.LogFiles().size(), 1u);
+    EXPECT_EQ(ReadFile(dir.LogFiles().front()), kTwoLines + kClosing);
+}
+
+class LiveJournal : public LoggedRun {
+protected:
+    // The one journal of the folder and its text; empty when there is none.
+    std::string JournalText() const
+    {
+        const auto found = Journals(dir);
+        return found.size() == 1 ? ReadFile(found.front()) : std::string();
+    }
+};
+
+TEST_F(LiveJournal, HoldsTheLinesSinceTheLastWriteAndGoesAtTheEnd)
+{
+    vektasim::Options options;
+    options.traffic = vektasim::Traffic::Flood;
+    options.throttle = true;  // line rate
+    auto sim = StartSimulator(options);
+    Prepare(sim->PortPath());
+    CaptureControl.adapterLog = false;
+    CaptureThread thread;
+    thread.Start();
+
+    // Within about a second of reception the journal holds the run's first lines.
+    ASSERT_TRUE(WaitFor([&] { return HoldsFirstFloodFrame(JournalText()); }));
+    const auto early = LogMessages(JournalText());
+    EXPECT_EQ(early.front(), "Open " + sim->PortPath() + " Baud=833333(833333) RTO=1000");
+
+    thread.Cut();
+    ASSERT_TRUE(WaitFor([] { return CaptureControl.flags.load() == FlagWord::kStart; }));
+    ASSERT_EQ(dir.LogFiles().size(), 1u);
+    const std::string firstFile = ReadFile(dir.LogFiles().front());
+    // Emptied by the cut, then the next stretch, which opens with the "Continue" lines.
+    ASSERT_TRUE(WaitFor([&] { return LogMessages(JournalText()).size() > 3; }));
+    const std::string stretch = JournalText();
+    EXPECT_EQ(LogMessages(stretch).front().rfind("Continue ", 0), 0u);
+    EXPECT_EQ(firstFile.find(stretch.substr(0, 200)), std::string::npos);
+    const auto firstMessages = LogMessages(firstFile);
+    const auto framesBeforeCut = std::count_if(firstMessages.begin(), firstMessages.end(), IsCanLine);
+
+    thread.Stop();
+    // The journal held exactly the bytes the file got.
+    std::string written;
+    for (const auto &file : dir.LogFiles())
+        written += ReadFile(file);
+    EXPECT_EQ(written.find(stretch), firstFile.size()) << "the stretch is not where the file continues";
+    EXPECT_TRUE(JournalText().empty());
+    EXPECT_GT(framesBeforeCut, 0);
+
+    ASSERT_TRUE(thread.End());
+    EXPECT_TRUE(Journals(dir).empty());
+}
+
+TEST(JournalDiskFull, FailureIsReportedReceptionGoesOnAndTheLinesAreWrittenOnceSpaceIsBack)
+{
+    constexpr uint64_t kRoomLeft = 16 << 10;  // less than a second of lines at line rate
+    TempDir logs;
+    Tmpfs disk(logs.path(), "4m");
+    ASSERT_TRUE(disk.mounted()) << "cannot mount a tmpfs for the test (it needs root): " << disk.error();
+    const fs::path ballast = logs.path() / "ballast";
+    ASSERT_TRUE(WriteBallast(ballast, disk.FreeBytes() - kRoomLeft));
+
+    vektasim::Options options;
+    options.traffic = vektasim::Traffic::Flood;
+    options.throttle = true;
+    auto sim = StartSimulator(options);
+    PrepareControl(CaptureControl, logs, sim->PortPath());
+    CaptureControl.adapterLog = false;
+    CaptureThread thread;
+    thread.Start();
+    ASSERT_TRUE(WaitFor([] { return CaptureControl.sysError.load() == ENOSPC; }));
+    const uint64_t tabled = TabledFrames();
+    ASSERT_TRUE(WaitFor([tabled] { return TabledFrames() > tabled + 1000; }));  // reception goes on
+    EXPECT_EQ(CaptureControl.state.load(), CaptureState::kReceiving);
+
+    ASSERT_TRUE(fs::remove(ballast));
+    ASSERT_TRUE(WaitFor([] { return CaptureControl.sysError.load() == 0; }));
+    // The journal catches up: every line so far, the failure's own too.
+    ASSERT_TRUE(WaitFor([&] {
+        const auto found = Journals(logs);
+        return found.size() == 1 && HoldsFirstFloodFrame(ReadFile(found.front()));
+    }));
+    thread.Stop();
+    ASSERT_TRUE(thread.End());
+    EXPECT_TRUE(Journals(logs).empty());
+
+    const auto messages = AllLogMessages(logs);
+    const auto failures = std::count_if(messages.begin(), messages.end(), [](const std::string &m) {
+        return m.rfind("Journal file ", 0) == 0 && m.find(": No space left on device") != std::string::npos;
+    });
+    EXPECT_EQ(failures, 1);  // once for the stretch
+    uint64_t next = 0;
+    for (const auto &m : messages) {
+        if (IsCanLine(m)) {
+            ASSERT_EQ(FloodSequence(m, options.floodIds), next++) << m;
+        }
+    }
+    EXPECT_EQ(next, TabledFrames());
+}
+
+}  // namespace

@@ -7,11 +7,14 @@
 # reaches the host's root through a read-only 9p share and runs the host's
 # own test binaries there.
 #
-#   scripts/driver-bench.sh [native|wine] [test program arguments]
+#   scripts/driver-bench.sh [native|wine|powercut] [test program arguments]
 #   VEKTA_DRIVER_NATIVE=build-test/plain scripts/driver-bench.sh   # reuse a build
 #
 # native runs the capture library's bench tests (tests/driver); wine runs the
-# Windows build's tests (tests/wine) under Wine in the guest. Installs what it
+# Windows build's tests (tests/wine) under Wine in the guest; powercut gives
+# the guest an ext4 disk, cuts its power (SIGKILL to QEMU) while a capture
+# logs onto it, boots it again to recover and check the logs, then captures
+# once more onto a disk that QEMU throttles. Installs what it
 # needs (Debian 12, as root); the guest's kernel and busybox are taken from
 # their packages with apt-get download into build-driver/guest, once.
 set -euo pipefail
@@ -19,7 +22,7 @@ cd "$(dirname "$0")/.."
 source scripts/lib.sh
 repo=$(realpath .)
 mode=native
-if [ $# -gt 0 ] && { [ "$1" = native ] || [ "$1" = wine ]; }; then
+if [ $# -gt 0 ] && { [ "$1" = native ] || [ "$1" = wine ] || [ "$1" = powercut ]; }; then
   mode=$1
   shift
 fi
@@ -33,11 +36,13 @@ guest_modules=(
   virtio_ring virtio virtio_pci_modern_dev virtio_pci_legacy_dev virtio_pci
   9pnet 9pnet_virtio netfs fscache 9p overlay
   can can-raw can-dev vcan
+  virtio_blk crc16 crc32c_generic mbcache jbd2 ext4
 )
 guest_timeout=${VEKTA_GUEST_TIMEOUT:-300}
 
 packages=(cmake ninja-build g++ libgtest-dev qemu-system-x86 xz-utils python3)
 [ "$mode" = wine ] && packages+=(googletest g++-mingw-w64-x86-64-posix wine wine64)
+[ "$mode" = powercut ] && packages+=(e2fsprogs)
 scripts/install-deps.sh "${packages[@]}"
 
 # The kernel package that linux-image-amd64 stands for today.
@@ -100,6 +105,7 @@ prepare_guest() {
     [ -n "$file" ] || { echo "driver bench: no $module.ko in the kernel package" >&2; return 1; }
     cp "$file" "$initramfs/modules/"
   done
+  printf '%s\n' "${guest_modules[@]}" >"$initramfs/modules/order"
   (cd "$initramfs" && find . | "$initramfs/bin/busybox" cpio -o -H newc 2>/dev/null) >"$guest/initramfs.cpio"
 }
 
@@ -146,29 +152,77 @@ qmp() {
   scripts/qmp.py "$run/qmp.sock" "$@"
 }
 
+# Pulls a converter, waits MS ms, plugs it back; says so to the guest.
+replug() {
+  local kind=$1 ms=$2 port=${usb_port[$1]}
+  echo "$(date +%s.%N) unplug $kind" >>"$run/replugs"
+  # A bus-powered adapter goes dark with its converter; first, and the
+  # converter is pulled only once the line is quiet, as QEMU 7.2 at times
+  # crashes when a converter is pulled while bytes come in.
+  local cuts
+  cuts=$(grep -c '^power cut$' "$run/$kind.out" || true)
+  kill -USR1 "${sim_pid[$kind]}"
+  wait_for_line_count "$run/$kind.out" '^power cut$' $((cuts + 1)) || return 1
+  sleep "$quiet_before_unplug_s"
+  qmp device_del "{\"id\":\"$kind\"}" --wait-event DEVICE_DELETED >>"$run/replugs"
+  sleep "$(printf '%d.%03d' $((ms / 1000)) $((ms % 1000)))"
+  qmp device_add "{\"driver\":\"usb-serial\",\"id\":\"$kind\",\"chardev\":\"$kind-line\",\"bus\":\"xhci.0\",\"port\":\"$port\"}" \
+    >>"$run/replugs"
+  echo "$(date +%s.%N) replugged $kind" >>"$run/replugs"
+  echo "replugged $kind" >&"$ctl_in"
+}
+
+# The frames an adapter has sent so far, as its simulator tells them.
+frames_sent() {
+  local kind=$1 told
+  told=$(grep -c '^frames sent ' "$run/$kind.out" || true)
+  kill -USR2 "${sim_pid[$kind]}"
+  wait_for_line_count "$run/$kind.out" '^frames sent ' $((told + 1)) || return 1
+  sed -n 's/^frames sent \([0-9]*\)$/\1/p' "$run/$kind.out" | tail -1
+}
+
+# Conditions for wait_until.
+# shellcheck disable=SC2317
+streaming() {
+  [ "$(frames_sent "$1")" -gt 0 ]
+}
+
+# shellcheck disable=SC2317
+all_sent() {
+  [ "$(frames_sent "$1")" -ge "$flood_frames" ]
+}
+
+# The power cut: once the adapter streams, some seconds of reception, then
+# QEMU killed outright. The file cut, there from the moment of the kill,
+# gets the frames sent some seconds before and by then.
+power_cut() {
+  local kind=$1 sent_before sent_at_cut
+  wait_until 60 "the $kind adapter did not start streaming" streaming "$kind" || return 1
+  sleep "$reception_before_cut_s"
+  sent_before=$(frames_sent "$kind") || return 1
+  sleep "$recovered_before_cut_s"
+  : >"$run/cut"
+  kill -KILL "$qemu_pid"
+  sent_at_cut=$(frames_sent "$kind") || return 1
+  echo "$sent_before $sent_at_cut" >"$run/cut"
+}
+
 # Serves the guest's requests on its second serial line: "replug KIND MS"
-# pulls that converter, waits MS ms, plugs it back, answers "replugged KIND".
+# pulls that converter for MS ms and answers "replugged KIND"; "powercut
+# KIND 0" cuts the guest's power a while into KIND's reception; "sent KIND 0"
+# answers "sent KIND" once KIND's adapter has sent all its frames.
 serve_guest() {
   exec {ctl_in}>"$run/control.in" {ctl_out}<"$run/control.out"
-  local request kind ms port
+  local request kind ms
   while read -r request kind ms <&"$ctl_out"; do
-    [ "$request" = replug ] || continue
-    port=${usb_port[$kind]}
-    echo "$(date +%s.%N) unplug $kind" >>"$run/replugs"
-    # A bus-powered adapter goes dark with its converter; first, and the
-    # converter is pulled only once the line is quiet, as QEMU 7.2 at times
-    # crashes when a converter is pulled while bytes come in.
-    local cuts
-    cuts=$(grep -c '^power cut$' "$run/$kind.out" || true)
-    kill -USR1 "${sim_pid[$kind]}"
-    wait_for_line_count "$run/$kind.out" '^power cut$' $((cuts + 1)) || return 1
-    sleep "$quiet_before_unplug_s"
-    qmp device_del "{\"id\":\"$kind\"}" --wait-event DEVICE_DELETED >>"$run/replugs"
-    sleep "$(printf '%d.%03d' $((ms / 1000)) $((ms % 1000)))"
-    qmp device_add "{\"driver\":\"usb-serial\",\"id\":\"$kind\",\"chardev\":\"$kind-line\",\"bus\":\"xhci.0\",\"port\":\"$port\"}" \
-      >>"$run/replugs"
-    echo "$(date +%s.%N) replugged $kind" >>"$run/replugs"
-    echo "replugged $kind" >&"$ctl_in"
+    case $request in
+      replug) replug "$kind" "$ms" || return 1 ;;
+      powercut) power_cut "$kind" || return 1 ;;
+      sent)
+        wait_until 120 "the $kind adapter did not send its frames" all_sent "$kind" || return 1
+        echo "sent $kind" >&"$ctl_in"
+        ;;
+    esac
   done
 }
 
@@ -193,7 +247,7 @@ run_guest() {
     -chardev pipe,id=control,path="$run/control" -serial chardev:control \
     -chardev socket,id=qmp,path="$run/qmp.sock",server=on,wait=off -mon chardev=qmp,mode=control \
     -virtfs local,path=/,mount_tag=hostroot,security_model=none,readonly=on,multidevs=remap \
-    -device qemu-xhci,id=xhci \
+    "${guest_disk[@]}" -device qemu-xhci,id=xhci \
     -chardev serial,id=vekta-line,path="${sim_port[vekta]}" -device usb-serial,id=vekta,chardev=vekta-line,bus=xhci.0,port=1 \
     -chardev serial,id=trilox-line,path="${sim_port[trilox]}" -device usb-serial,id=trilox,chardev=trilox-line,bus=xhci.0,port=2 \
     -trace usb_serial_handle_control -trace usb_serial_set_baud -msg timestamp=on -D "$run/trace" \
@@ -209,7 +263,7 @@ run_guest() {
       break
     fi
     # Without it a guest that asks for a replug would wait for ever.
-    if ! kill -0 "$relay_pid" 2>/dev/null; then
+    if ! kill -0 "$relay_pid" 2>/dev/null && [ ! -e "$run/cut" ]; then
       echo "driver bench: serving the guest's requests failed; the guest is stopped" >&2
       kill "$qemu_pid" 2>/dev/null || true
       break
@@ -219,12 +273,21 @@ run_guest() {
   local qemu_status=0
   wait "$qemu_pid" || qemu_status=$?
   qemu_pid=
-  stop_processes "$relay_pid"
+  if [ -e "$run/cut" ]; then
+    wait "$relay_pid" || true  # it tells the figures of the cut
+  else
+    stop_processes "$relay_pid"
+  fi
   relay_pid=
   cat "$run/console"
   if [ -s "$run/qemu.out" ]; then
     echo "--- QEMU said:"
     cat "$run/qemu.out"
+  fi
+  if [ -e "$run/cut" ]; then
+    echo "=== guest run: $((SECONDS - boot)) s, ended by its power cut"
+    status=0
+    return 0
   fi
   [ "$qemu_status" -eq 0 ] || echo "driver bench: QEMU ended with status $qemu_status" >&2
   # Killed by a signal other than ours: QEMU's own fault, not the guest's.
@@ -310,6 +373,126 @@ wine_guest_script() {
   } >"$run/guest.sh"
 }
 
+# The power cut and the throttled disk: a line-rate flood whose frames
+# carry their running number, logged onto an ext4 disk of the guest's own.
+flood_ids=500
+flood_frames=20000  # the throttled run's, some 5 s at line rate
+reception_before_cut_s=4
+recovered_before_cut_s=2
+# Each journal flush is a few requests: at two a second it stalls a second or more.
+disk_throttle=throttling.iops-total=2
+# What is still on its way through the converter when the adapter has sent
+# its last frame (seconds).
+in_flight_s=2
+
+# A fresh 64 MiB ext4 image.
+new_disk() {
+  rm -f "$1"
+  truncate -s 64M "$1"
+  mkfs.ext4 -q -F "$1"
+}
+
+# The guest scripts, with lines for the guest's shell, which expands what is
+# quoted here. The first lines: the disk mounted at /mnt/disk, the log
+# folder on it, the VEKTA converter's tty as the driver named it in tty.
+disk_script_start() {
+  echo 'set -e'
+  echo 'mkdir -p /mnt/disk'
+  echo 'mount -t ext4 /dev/vda /mnt/disk'
+  echo 'mkdir -p /mnt/disk/logs'
+  echo "until tty=\$(ls /sys/bus/usb/devices/1-${usb_port[vekta]}/1-${usb_port[vekta]}:1.0 2>/dev/null | grep -m1 '^ttyUSB'); do sleep 0.1; done"
+  echo 'stty -F /dev/ttyS1 raw -echo'
+}
+
+# Frames logged once each and in order, as the guest's check said.
+frames_logged() {
+  sed -n 's/^logcheck: \([0-9]*\) frames logged.*/\1/p' "$run/console"
+}
+
+# Boots the guest with the disk given by its drive options, running the
+# script NAME.sh; fails when the guest did.
+boot_with_disk() {
+  local name=$1 drive=$2
+  run="$base/$name"
+  mkdir -p "$run"
+  guest_disk=(-drive "$drive")
+  echo "=== $name"
+  run_guest "$base/$name.sh"
+  cleanup
+  sims=()
+  [ "$status" -eq 0 ]
+}
+
+# shellcheck disable=SC2016
+# Boot 1: a capture logging onto the disk, cut every 1.3 s, until the power cut.
+capture_until_cut_script() {
+  disk_script_start
+  printf '%q /mnt/disk/logs/ "/dev/$tty" 1300 &\n' "$native/tests/capture/vektacapture_program"
+  echo 'echo "powercut vekta 0" >/dev/ttyS1'
+  echo 'wait'
+}
+
+# Boot 2, and the end of the throttled run: recovery, then the check.
+check_script() {
+  printf '%q /mnt/disk/logs/ %d\n' "$native/tests/capture/vektacapture_logcheck" "$flood_ids"
+  echo 'umount /mnt/disk'
+}
+
+recovery_script() {
+  echo 'set -e'
+  echo 'mkdir -p /mnt/disk'
+  echo 'mount -t ext4 /dev/vda /mnt/disk'
+  check_script
+}
+
+# shellcheck disable=SC2016
+# The throttled run: all the adapter's frames captured, then a clean end.
+throttled_capture_script() {
+  disk_script_start
+  printf '%q /mnt/disk/logs/ "/dev/$tty" 1300 &\n' "$native/tests/capture/vektacapture_program"
+  echo 'capture=$!'
+  echo 'echo "sent vekta 0" >/dev/ttyS1'
+  echo 'read -r answer kind </dev/ttyS1'
+  echo "sleep $in_flight_s"
+  echo 'kill -TERM $capture'
+  echo 'wait $capture'
+  check_script
+}
+
+powercut_bench() {
+  cmake --build "$native" -j2 --target vektacapture_program vektacapture_logcheck
+  base=$run
+  status=1
+  traffic=(--flood "$flood_ids" --throttle)
+  new_disk "$base/cut.img"
+  capture_until_cut_script >"$base/cut.sh"
+  recovery_script >"$base/recovery.sh"
+  throttled_capture_script >"$base/throttled.sh"
+  boot_with_disk cut "file=$base/cut.img,if=virtio,format=raw" || return 0
+  local sent_before sent_at_cut logged
+  read -r sent_before sent_at_cut <"$run/cut"
+  boot_with_disk recovery "file=$base/cut.img,if=virtio,format=raw" || return 0
+  logged=$(frames_logged)
+  echo "[ FIGURE   ] power cut: $sent_at_cut frames sent, $logged logged and recovered, $((sent_at_cut - logged)) lines lost" \
+    "($sent_before sent up to $recovered_before_cut_s s before the cut)"
+  if [ -z "$logged" ] || [ "$logged" -lt "$sent_before" ]; then
+    echo "driver bench: frames sent up to $recovered_before_cut_s s before the power cut are missing" >&2
+    status=1
+    return 0
+  fi
+  traffic=(--flood "$flood_ids" --throttle --frames "$flood_frames")
+  new_disk "$base/throttled.img"
+  boot_with_disk throttled "file=$base/throttled.img,if=virtio,format=raw,$disk_throttle" || return 0
+  logged=$(frames_logged)
+  echo "[ FIGURE   ] throttled disk ($disk_throttle): $flood_frames frames sent, ${logged:-0} logged," \
+    "$((flood_frames - ${logged:-0})) lost"
+  if [ "${logged:-0}" -ne "$flood_frames" ]; then
+    echo "driver bench: frames were lost with the disk throttled" >&2
+    status=1
+  fi
+}
+
+guest_disk=()
 declare -A usb_port=([vekta]=1 [trilox]=2)
 # The simulator and the bench tests come from this build, e.g. the test
 # command's own; by default from one of the bench's.
@@ -328,12 +511,12 @@ for attempt in 1 2; do
   rm -rf "$run"
   mkdir -p "$run"
   traffic=()
-  case $mode in
-    native) native_guest_script "$@" ;;
-    wine) wine_guest_script "$@" ;;
-  esac
   qemu_crashed=
-  run_guest "$run/guest.sh"
+  case $mode in
+    native) native_guest_script "$@" && run_guest "$run/guest.sh" ;;
+    wine) wine_guest_script "$@" && run_guest "$run/guest.sh" ;;
+    powercut) powercut_bench ;;
+  esac
   cleanup
   sims=()
   if [ -z "$qemu_crashed" ] || [ $attempt -eq 2 ]; then

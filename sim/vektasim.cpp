@@ -1,6 +1,6 @@
 // Plays an adapter on a pseudo-terminal until SIGINT or SIGTERM, for trying
 // the capture program by hand and for benchmarks. SIGUSR1 cuts the
-// adapter's power for a moment.
+// adapter's power for a moment; SIGUSR2 prints the frames sent so far.
 #include <signal.h>
 #include <time.h>
 
@@ -21,7 +21,8 @@ constexpr int kUsageError = 2;
 bool BlockStopSignals(sigset_t &signals)
 {
     return sigemptyset(&signals) == 0 && sigaddset(&signals, SIGINT) == 0 && sigaddset(&signals, SIGTERM) == 0 &&
-           sigaddset(&signals, SIGUSR1) == 0 && pthread_sigmask(SIG_BLOCK, &signals, nullptr) == 0;
+           sigaddset(&signals, SIGUSR1) == 0 && sigaddset(&signals, SIGUSR2) == 0 &&
+           pthread_sigmask(SIG_BLOCK, &signals, nullptr) == 0;
 }
 
 // How often received messages are copied to the record file.
@@ -45,7 +46,7 @@ bool RecordNewMessages(const vektasim::Simulator &simulator, std::FILE *record, 
 }
 
 // Waits for SIGINT or SIGTERM, recording meanwhile when a file is given,
-// and cutting the power at each SIGUSR1.
+// cutting the power at each SIGUSR1 and telling the frames sent at each SIGUSR2.
 void RunUntilStopped(vektasim::Simulator &simulator, const sigset_t &signals, std::FILE *record)
 {
     size_t written = 0;
@@ -64,6 +65,11 @@ void RunUntilStopped(vektasim::Simulator &simulator, const sigset_t &signals, st
                 std::printf("power cut\n");
             else
                 std::fprintf(stderr, "vektasim: the power cut was not taken within a second\n");
+            std::fflush(stdout);
+            continue;
+        }
+        if (signal == SIGUSR2) {
+            std::printf("frames sent %llu\n", static_cast<unsigned long long>(simulator.FramesSent()));
             std::fflush(stdout);
             continue;
         }

@@ -57,9 +57,12 @@ scripts/wine-test.sh --gtest_output="xml:$(windows_path "$repo/build-test/wine-t
 count_passed build-test/wine-test.xml
 
 # The capture against the kernel's own USB serial driver, in a QEMU guest;
-# then the Windows build there, under Wine, on the same converters.
+# then the Windows build there, under Wine, on the same converters; then a
+# capture logging onto the guest's own disk through a power cut, and onto a
+# throttled disk.
 VEKTA_DRIVER_NATIVE=build-test/plain scripts/driver-bench.sh native
 VEKTA_DRIVER_NATIVE=build-test/plain scripts/driver-bench.sh wine
+VEKTA_DRIVER_NATIVE=build-test/plain scripts/driver-bench.sh powercut
 
 # Each fuzz target for a short, bounded time on its seed corpus.
 scripts/fuzz.sh 30

@@ -255,18 +255,23 @@ run_guest() {
   qemu_pid=$!
   serve_guest &
   relay_pid=$!
-  local deadline=$((SECONDS + guest_timeout))
+  local deadline=$((SECONDS + guest_timeout)) relay_done=
   while kill -0 "$qemu_pid" 2>/dev/null; do
     if [ $SECONDS -ge $deadline ]; then
       echo "driver bench: the guest did not finish within $guest_timeout s" >&2
       kill "$qemu_pid" 2>/dev/null || true
       break
     fi
-    # Without it a guest that asks for a replug would wait for ever.
-    if ! kill -0 "$relay_pid" 2>/dev/null && [ ! -e "$run/cut" ]; then
-      echo "driver bench: serving the guest's requests failed; the guest is stopped" >&2
-      kill "$qemu_pid" 2>/dev/null || true
-      break
+    # Without it a guest that asks for a replug would wait for ever. The
+    # relay also ends, without fault, when QEMU closes the line on its way out.
+    if [ -z "$relay_done" ] && ! kill -0 "$relay_pid" 2>/dev/null && [ ! -e "$run/cut" ]; then
+      if wait "$relay_pid"; then
+        relay_done=1
+      else
+        echo "driver bench: serving the guest's requests failed; the guest is stopped" >&2
+        kill "$qemu_pid" 2>/dev/null || true
+        break
+      fi
     fi
     sleep 0.2
   done

@@ -147,7 +147,8 @@ std::string Usage()
            "Without --replay or --flood a built-in generator streams a few periodic identifiers.\n"
            "SIGUSR1 cuts the adapter's power for a moment, as pulling out a bus-powered\n"
            "converter does: what it had not sent is lost, and it is quiet until initialised;\n"
-           "\"power cut\" on the standard output says the line has gone quiet.\n";
+           "\"power cut\" on the standard output says the line has gone quiet.\n"
+           "SIGUSR2 prints \"frames sent N\": the frames sent so far.\n";
 }
 
 }  // namespace vektasim

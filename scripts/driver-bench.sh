@@ -416,7 +416,8 @@ frames_logged() {
 }
 
 # Boots the guest with the disk given by its drive options, running the
-# script NAME.sh; fails when the guest did.
+# script NAME.sh; sets status as run_guest does. Called as a plain command,
+# as run_guest is.
 boot_with_disk() {
   local name=$1 drive=$2
   run="$base/$name"
@@ -426,7 +427,6 @@ boot_with_disk() {
   run_guest "$base/$name.sh"
   cleanup
   sims=()
-  [ "$status" -eq 0 ]
 }
 
 # shellcheck disable=SC2016
@@ -480,10 +480,12 @@ powercut_bench() {
   throttled_capture_script >"$base/throttled.sh"
   traffic=(--flood "$flood_ids" --throttle)
   new_disk "$base/cut.img"
-  boot_with_disk cut "file=$base/cut.img,if=virtio,format=raw" || return 0
+  boot_with_disk cut "file=$base/cut.img,if=virtio,format=raw"
+  [ "$status" -eq 0 ] || return 0
   local sent_before sent_at_cut logged
   read -r sent_before sent_at_cut <"$run/cut"
-  boot_with_disk recovery "file=$base/cut.img,if=virtio,format=raw" || return 0
+  boot_with_disk recovery "file=$base/cut.img,if=virtio,format=raw"
+  [ "$status" -eq 0 ] || return 0
   logged=$(frames_logged)
   logged=${logged:-0}
   echo "[ FIGURE   ] power cut: $sent_at_cut frames sent, $logged logged and recovered," \
@@ -499,7 +501,8 @@ powercut_bench() {
   fi
   traffic=(--flood "$flood_ids" --throttle --frames "$flood_frames")
   new_disk "$base/throttled.img"
-  boot_with_disk throttled "file=$base/throttled.img,if=virtio,format=raw,$disk_throttle" || return 0
+  boot_with_disk throttled "file=$base/throttled.img,if=virtio,format=raw,$disk_throttle"
+  [ "$status" -eq 0 ] || return 0
   logged=$(frames_logged)
   logged=${logged:-0}
   echo "[ FIGURE   ] throttled disk ($disk_throttle): $flood_frames frames sent, $logged logged," \
@@ -533,8 +536,14 @@ for attempt in 1 2; do
   traffic=()
   qemu_crashed=
   case $mode in
-    native) native_guest_script "$@" && run_guest "$run/guest.sh" ;;
-    wine) wine_guest_script "$@" && run_guest "$run/guest.sh" ;;
+    native)
+      native_guest_script "$@"
+      run_guest "$run/guest.sh"
+      ;;
+    wine)
+      wine_guest_script "$@"
+      run_guest "$run/guest.sh"
+      ;;
     powercut) powercut_bench ;;
   esac
   cleanup

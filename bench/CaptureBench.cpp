@@ -20,12 +20,12 @@
 #include <vector>
 #include <thread>
 
-#include "BridgeSink.h"
-#include "Figures.h"
-#include "Simulator.h"
-#include "TempDir.h"
-#include "Unit2.h"
-#include "Waiting.h"
+#include "bridge/BridgeSink.h"
+#include "tests/capture/Figures.h"
+#include "sim/Simulator.h"
+#include "tests/support/TempDir.h"
+#include "capture/Unit2.h"
+#include "tests/support/Waiting.h"
 
 namespace {
 

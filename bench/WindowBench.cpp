@@ -18,9 +18,9 @@
 
 #include <time.h>
 
-#include "StringGrid.h"
-#include "Unit1.h"
-#include "Unit2.h"
+#include "window/StringGrid.h"
+#include "window/Unit1.h"
+#include "capture/Unit2.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 
 #include "CandumpOutput.h"
 #include "CanSocketOutput.h"
-#include "FrameSink.h"
+#include "capture/FrameSink.h"
 
 namespace vektacand {
 

@@ -9,7 +9,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include "AdapterEncoding.h"
+#include "capture/AdapterEncoding.h"
 #include "Vcan.h"
 
 namespace vektacand {

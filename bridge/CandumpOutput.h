@@ -10,7 +10,7 @@
 #include <thread>
 
 #include "Delivery.h"
-#include "FrameSink.h"
+#include "capture/FrameSink.h"
 
 namespace vektacand {
 

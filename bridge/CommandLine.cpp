@@ -8,9 +8,9 @@
 
 #include <net/if.h>
 
-#include "AdapterEncoding.h"
-#include "HexParse.h"
-#include "SettingsFile.h"
+#include "capture/AdapterEncoding.h"
+#include "window/HexParse.h"
+#include "window/SettingsFile.h"
 
 namespace vektacand {
 

@@ -9,11 +9,11 @@
 
 #include "BridgeSink.h"
 #include "Capabilities.h"
-#include "Clock.h"
+#include "capture/Clock.h"
 #include "EndSignal.h"
-#include "FilesFolder.h"
+#include "window/FilesFolder.h"
 #include "Reporter.h"
-#include "Unit2.h"
+#include "capture/Unit2.h"
 
 namespace vektacand {
 

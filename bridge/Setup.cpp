@@ -1,8 +1,8 @@
 #include "Setup.h"
 
-#include "AdapterEncoding.h"
-#include "HexParse.h"
-#include "Unit2.h"
+#include "capture/AdapterEncoding.h"
+#include "window/HexParse.h"
+#include "capture/Unit2.h"
 
 namespace vektacand {
 

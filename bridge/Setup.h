@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-#include "StoredSettings.h"
+#include "window/StoredSettings.h"
 
 struct TCaptureControl;
 

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "LogText.h"
+#include "capture/LogText.h"
 #include "Timeline.h"
 
 namespace vektalog {

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "AdapterEncoding.h"
-#include "LogText.h"
+#include "capture/AdapterEncoding.h"
+#include "capture/LogText.h"
 
 namespace vektalog {
 

@@ -14,14 +14,14 @@
 #include "CellPictures.h"
 #include "DropDownComboBox.h"
 #include "ErrorBox.h"
-#include "ErrorText.h"
+#include "capture/ErrorText.h"
 #include "HexParse.h"
 #include "SettingsFile.h"
 #include "SpinEdit.h"
 #include "StatusGrid.h"
 #include "StringGrid.h"
-#include "AdapterProtocol.h"
-#include "Unit2.h"
+#include "capture/AdapterProtocol.h"
+#include "capture/Unit2.h"
 
 namespace {
 

@@ -22,7 +22,7 @@
 #include "StatusGrid.h"
 #include "StoredSettings.h"
 #include "StringGrid.h"
-#include "Unit2.h"
+#include "capture/Unit2.h"
 #include "Version.h"
 
 namespace {

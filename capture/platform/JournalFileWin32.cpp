@@ -1,7 +1,7 @@
 // The journal's files on Windows: LockFileEx for the lock, FlushFileBuffers
 // for durability. The journal is opened with delete sharing, so that its
 // holder can remove it while the lock still keeps others out.
-#include "JournalFile.h"
+#include "capture/JournalFile.h"
 
 #include <windows.h>
 

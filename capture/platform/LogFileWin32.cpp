@@ -1,6 +1,6 @@
 // Appending the log on Windows: the file is opened for writing at its end,
 // and a failed write is cut back to the length the file had before.
-#include "LogFile.h"
+#include "capture/LogFile.h"
 
 #include <windows.h>
 

@@ -1,7 +1,7 @@
 // The serial device on Linux: termios2 for exact rates, poll for per-byte
 // read waits, TIOCEXCL plus flock for exclusive use, the modem-control
 // ioctls for DTR and RTS.
-#include "SerialDevice.h"
+#include "capture/SerialDevice.h"
 
 #include <asm/termbits.h>
 #include <fcntl.h>
@@ -17,7 +17,7 @@
 #include <optional>
 #include <string_view>
 
-#include "AsciiText.h"
+#include "capture/AsciiText.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <fstream>
 
 #include "BridgeProcess.h"
-#include "Simulator.h"
-#include "TempDir.h"
+#include "sim/Simulator.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "Waiting.h"
+#include "tests/support/Waiting.h"
 
 extern char **environ;
 

@@ -10,10 +10,10 @@
 #include <fstream>
 
 #include "BridgeProcess.h"
-#include "Simulator.h"
-#include "TempDir.h"
-#include "TestSupport.h"
-#include "Waiting.h"
+#include "sim/Simulator.h"
+#include "tests/support/TempDir.h"
+#include "tests/capture/TestSupport.h"
+#include "tests/support/Waiting.h"
 
 namespace {
 

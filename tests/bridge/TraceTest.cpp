@@ -10,11 +10,11 @@
 #include <sstream>
 
 #include "BridgeProcess.h"
-#include "RunProgram.h"
-#include "Simulator.h"
-#include "TempDir.h"
-#include "TestSupport.h"
-#include "Waiting.h"
+#include "tests/vektalog/RunProgram.h"
+#include "sim/Simulator.h"
+#include "tests/support/TempDir.h"
+#include "tests/capture/TestSupport.h"
+#include "tests/support/Waiting.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <thread>
 
-#include "Unit2.h"
+#include "capture/Unit2.h"
 
 int main(int argc, char **argv)
 {

@@ -8,14 +8,14 @@
 #include <set>
 #include <thread>
 
-#include "CaseNames.h"
+#include "tests/support/CaseNames.h"
 #include "ExpectedTable.h"
-#include "ExpectedWire.h"
+#include "tests/support/ExpectedWire.h"
 #include "SimSupport.h"
 #include "StepClock.h"
-#include "Simulator.h"
+#include "sim/Simulator.h"
 #include "TestSupport.h"
-#include "Unit2.h"
+#include "capture/Unit2.h"
 
 namespace {
 

@@ -4,10 +4,10 @@
 
 #include <cerrno>
 
-#include "CaseNames.h"
+#include "tests/support/CaseNames.h"
 #include "SimSupport.h"
 #include "TestSupport.h"
-#include "Unit2.h"
+#include "capture/Unit2.h"
 
 namespace {
 

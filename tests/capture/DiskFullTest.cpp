@@ -10,7 +10,7 @@
 #include "Tmpfs.h"
 #include "SimSupport.h"
 #include "TestSupport.h"
-#include "Unit2.h"
+#include "capture/Unit2.h"
 
 namespace {
 

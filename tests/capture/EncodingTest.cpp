@@ -3,8 +3,8 @@
 #include <array>
 #include <vector>
 
-#include "AdapterEncoding.h"
-#include "CaseNames.h"
+#include "capture/AdapterEncoding.h"
+#include "tests/support/CaseNames.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <chrono>
 #include <mutex>
 
-#include "AdapterEncoding.h"
+#include "capture/AdapterEncoding.h"
 #include "SimSupport.h"
 #include "TestSupport.h"
 

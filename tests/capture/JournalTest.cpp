@@ -11,14 +11,14 @@
 #include <filesystem>
 #include <fstream>
 
-#include "CaseNames.h"
+#include "tests/support/CaseNames.h"
 #include "Figures.h"
-#include "JournalFile.h"
-#include "LogText.h"
+#include "capture/JournalFile.h"
+#include "capture/LogText.h"
 #include "SimSupport.h"
 #include "TestSupport.h"
 #include "Tmpfs.h"
-#include "Unit2.h"
+#include "capture/Unit2.h"
 
 namespace {
 

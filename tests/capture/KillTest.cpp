@@ -13,10 +13,10 @@
 #include <deque>
 #include <filesystem>
 
-#include "CaseNames.h"
+#include "tests/support/CaseNames.h"
 #include "SimSupport.h"
 #include "TestSupport.h"
-#include "Unit2.h"
+#include "capture/Unit2.h"
 
 extern char **environ;
 

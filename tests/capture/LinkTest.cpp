@@ -7,11 +7,11 @@
 #include <thread>
 #include <vector>
 
-#include "CaseNames.h"
-#include "ErrorText.h"
+#include "tests/support/CaseNames.h"
+#include "capture/ErrorText.h"
 #include "Pty.h"
 #include "TestSupport.h"
-#include "Unit2.h"
+#include "capture/Unit2.h"
 
 namespace {
 

@@ -4,12 +4,12 @@
 #include <filesystem>
 #include <iomanip>
 
-#include "CaseNames.h"
-#include "Clock.h"
-#include "LogText.h"
+#include "tests/support/CaseNames.h"
+#include "capture/Clock.h"
+#include "capture/LogText.h"
 #include "StepClock.h"
 #include "TestSupport.h"
-#include "Unit2.h"
+#include "capture/Unit2.h"
 
 namespace {
 

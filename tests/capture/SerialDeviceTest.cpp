@@ -9,10 +9,10 @@
 #include <string>
 #include <thread>
 
-#include "CaseNames.h"
-#include "ErrorText.h"
+#include "tests/support/CaseNames.h"
+#include "capture/ErrorText.h"
 #include "Pty.h"
-#include "SerialDevice.h"
+#include "capture/SerialDevice.h"
 #include "TestSupport.h"
 
 namespace {

@@ -13,7 +13,7 @@
 #include <thread>
 
 #include "Figures.h"
-#include "Simulator.h"
+#include "sim/Simulator.h"
 #include "TestSupport.h"
 
 namespace {

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "BenchTrace.h"
-#include "Simulator.h"
-#include "TestSupport.h"
+#include "sim/Simulator.h"
+#include "tests/capture/TestSupport.h"
 
 namespace bench_support {
 

@@ -13,11 +13,11 @@
 #include <thread>
 
 #include "BenchFixture.h"
-#include "ErrorText.h"
-#include "ExpectedTable.h"
-#include "ExpectedWire.h"
-#include "Figures.h"
-#include "SimRecord.h"
+#include "capture/ErrorText.h"
+#include "tests/capture/ExpectedTable.h"
+#include "tests/support/ExpectedWire.h"
+#include "tests/capture/Figures.h"
+#include "tests/support/SimRecord.h"
 
 namespace {
 
@@ -78,8 +78,8 @@ TEST_P(WholeCapture, InitialisesAndTakesTheTraceIntoTableAndLog)
         wire.push_back(record[i].bytes);
     EXPECT_EQ(wire, InitialisationOf(adapter.kind));
     if (adapter.kind == "trilox" && record.size() > recorded + 1) {
-        EXPECT_EQ(record[recorded].lineRate, kTriloxSetupRate);
-        EXPECT_NE(record[recorded + 1].lineRate, kTriloxSetupRate);
+        EXPECT_EQ(record[recorded].lineRate, testing_support::kTriloxSetupRate);
+        EXPECT_NE(record[recorded + 1].lineRate, testing_support::kTriloxSetupRate);
     }
 
     // Every frame once, in the trace's order; the table holds what the log shows.

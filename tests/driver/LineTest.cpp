@@ -7,8 +7,8 @@
 #include <cstdio>
 
 #include "BenchFixture.h"
-#include "ExpectedWire.h"
-#include "SimRecord.h"
+#include "tests/support/ExpectedWire.h"
+#include "tests/support/SimRecord.h"
 
 namespace {
 
@@ -65,8 +65,8 @@ TEST_P(RateOnTheConverter, IsReadBackAsAskedAndReachesTheConverterAsItsDivisor)
 
 INSTANTIATE_TEST_SUITE_P(Rates, RateOnTheConverter,
                          ::testing::Values(RateCase{"adapter_833333", kAdapterRate, 0x4003, kConverterRate},
-                                           RateCase{"trilox_setup_2000000", kTriloxSetupRate, 0x0001,
-                                                    kTriloxSetupRate}),
+                                           RateCase{"trilox_setup_2000000", testing_support::kTriloxSetupRate, 0x0001,
+                                                    testing_support::kTriloxSetupRate}),
                          [](const auto &info) { return std::string(info.param.name); });
 
 // What the converter was told about DTR and RTS, from the open to the close.

@@ -6,7 +6,7 @@
 #include <ostream>
 #include <set>
 
-#include "CaseNames.h"
+#include "tests/support/CaseNames.h"
 #include "SimTestSupport.h"
 
 namespace {

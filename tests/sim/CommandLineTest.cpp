@@ -3,8 +3,8 @@
 
 #include <ostream>
 
-#include "CaseNames.h"
-#include "CommandLine.h"
+#include "tests/support/CaseNames.h"
+#include "sim/CommandLine.h"
 
 namespace {
 

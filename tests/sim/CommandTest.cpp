@@ -5,7 +5,7 @@
 #include <memory>
 #include <ostream>
 
-#include "CaseNames.h"
+#include "tests/support/CaseNames.h"
 #include "SimTestSupport.h"
 
 namespace {

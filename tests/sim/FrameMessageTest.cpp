@@ -3,7 +3,7 @@
 
 #include <ostream>
 
-#include "CaseNames.h"
+#include "tests/support/CaseNames.h"
 #include "SimTestSupport.h"
 
 namespace {

@@ -3,8 +3,8 @@
 
 #include <ostream>
 
-#include "CaseNames.h"
-#include "MessageSplitter.h"
+#include "tests/support/CaseNames.h"
+#include "sim/MessageSplitter.h"
 #include "SimTestSupport.h"
 
 namespace {

@@ -4,8 +4,8 @@
 
 #include <ostream>
 
-#include "CaseNames.h"
-#include "Outbox.h"
+#include "tests/support/CaseNames.h"
+#include "sim/Outbox.h"
 
 namespace {
 

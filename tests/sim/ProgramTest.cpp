@@ -10,7 +10,7 @@
 
 #include <cstdio>
 
-#include "CaseNames.h"
+#include "tests/support/CaseNames.h"
 #include "SimTestSupport.h"
 
 extern char **environ;

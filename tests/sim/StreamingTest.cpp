@@ -4,7 +4,7 @@
 
 #include <memory>
 
-#include "CaseNames.h"
+#include "tests/support/CaseNames.h"
 #include "SimTestSupport.h"
 
 namespace {

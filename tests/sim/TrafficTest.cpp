@@ -6,7 +6,7 @@
 #include <set>
 #include <string>
 
-#include "CaseNames.h"
+#include "tests/support/CaseNames.h"
 #include "SimTestSupport.h"
 
 namespace {

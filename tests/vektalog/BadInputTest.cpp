@@ -2,7 +2,7 @@
 // and not one line of output is written, even after good frames.
 #include <gtest/gtest.h>
 
-#include "Candump.h"
+#include "vektalog/Candump.h"
 #include "LogFixtures.h"
 
 namespace {

@@ -2,7 +2,7 @@
 // stamps, "Continue" stretches, and the identifier widths.
 #include <gtest/gtest.h>
 
-#include "Candump.h"
+#include "vektalog/Candump.h"
 #include "LogFixtures.h"
 
 namespace {

@@ -21,11 +21,11 @@
 #include <iostream>
 #include <sstream>
 
-#include "AdapterEncoding.h"
-#include "LogName.h"
+#include "capture/AdapterEncoding.h"
+#include "vektalog/LogName.h"
 #include "RunProgram.h"
-#include "Simulator.h"
-#include "TestSupport.h"
+#include "sim/Simulator.h"
+#include "tests/capture/TestSupport.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // The vektalog program: its arguments, its exit status and where its texts go.
 #include <gtest/gtest.h>
 
-#include "CommandLine.h"
+#include "vektalog/CommandLine.h"
 #include "LogFixtures.h"
 #include "RunProgram.h"
 

@@ -9,12 +9,12 @@
 #include <string>
 #include <vector>
 
-#include "CaseNames.h"
-#include "DropDownComboBox.h"
-#include "ErrorText.h"
+#include "tests/support/CaseNames.h"
+#include "window/DropDownComboBox.h"
+#include "capture/ErrorText.h"
 #include "FormFixture.h"
-#include "SpinEdit.h"
-#include "Unit2.h"
+#include "window/SpinEdit.h"
+#include "capture/Unit2.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 
 #include <ostream>
 
-#include "CaseNames.h"
-#include "ErrorBox.h"
+#include "tests/support/CaseNames.h"
+#include "window/ErrorBox.h"
 
 namespace {
 

@@ -12,8 +12,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "FilesFolder.h"
-#include "TempDir.h"
+#include "window/FilesFolder.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 

@@ -8,13 +8,13 @@
 #include <optional>
 #include <ostream>
 
-#include "CaseNames.h"
-#include "DropDownComboBox.h"
+#include "tests/support/CaseNames.h"
+#include "window/DropDownComboBox.h"
 #include "FormFixture.h"
-#include "SettingsFile.h"
-#include "SpinEdit.h"
-#include "StringGrid.h"
-#include "Unit2.h"
+#include "window/SettingsFile.h"
+#include "window/SpinEdit.h"
+#include "window/StringGrid.h"
+#include "capture/Unit2.h"
 
 namespace {
 

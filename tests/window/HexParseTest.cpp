@@ -3,8 +3,8 @@
 #include <ostream>
 #include <string>
 
-#include "CaseNames.h"
-#include "HexParse.h"
+#include "tests/support/CaseNames.h"
+#include "window/HexParse.h"
 
 namespace {
 

@@ -8,12 +8,12 @@
 #include <climits>
 #include <ostream>
 
-#include "CaseNames.h"
-#include "DropDownComboBox.h"
+#include "tests/support/CaseNames.h"
+#include "window/DropDownComboBox.h"
 #include "FormFixture.h"
-#include "PortList.h"
-#include "SpinEdit.h"
-#include "StringGrid.h"
+#include "window/PortList.h"
+#include "window/SpinEdit.h"
+#include "window/StringGrid.h"
 
 namespace {
 

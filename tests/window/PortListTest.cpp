@@ -4,8 +4,8 @@
 #include <fstream>
 #include <optional>
 
-#include "PortList.h"
-#include "TempDir.h"
+#include "window/PortList.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 

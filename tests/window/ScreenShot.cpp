@@ -14,10 +14,10 @@
 #include <cstdio>
 #include <functional>
 
-#include "DropDownComboBox.h"
-#include "Unit1.h"
-#include "Unit2.h"
-#include "Version.h"
+#include "window/DropDownComboBox.h"
+#include "window/Unit1.h"
+#include "capture/Unit2.h"
+#include "window/Version.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 
 #include <unistd.h>
 
-#include "CaseNames.h"
-#include "SettingsFile.h"
+#include "tests/support/CaseNames.h"
+#include "window/SettingsFile.h"
 
 namespace {
 

@@ -6,11 +6,11 @@
 #include <ostream>
 #include <vector>
 
-#include "CaseNames.h"
+#include "tests/support/CaseNames.h"
 #include "FormFixture.h"
-#include "StatusGrid.h"
-#include "StringGrid.h"
-#include "Unit2.h"
+#include "window/StatusGrid.h"
+#include "window/StringGrid.h"
+#include "capture/Unit2.h"
 
 namespace {
 

@@ -11,15 +11,15 @@
 #include <ostream>
 #include <set>
 
-#include "CaseNames.h"
-#include "DropDownComboBox.h"
+#include "tests/support/CaseNames.h"
+#include "window/DropDownComboBox.h"
 #include "FormFixture.h"
-#include "SignalClose.h"
-#include "Simulator.h"
-#include "SpinEdit.h"
-#include "StatusGrid.h"
-#include "StringGrid.h"
-#include "Unit2.h"
+#include "window/SignalClose.h"
+#include "sim/Simulator.h"
+#include "window/SpinEdit.h"
+#include "window/StatusGrid.h"
+#include "window/StringGrid.h"
+#include "capture/Unit2.h"
 
 namespace {
 

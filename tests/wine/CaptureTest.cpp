@@ -8,13 +8,13 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "BenchTrace.h"
-#include "ErrorText.h"
-#include "ExpectedTable.h"
-#include "ExpectedWire.h"
-#include "Figures.h"
-#include "Simulator.h"
-#include "TestSupport.h"
+#include "tests/driver/BenchTrace.h"
+#include "capture/ErrorText.h"
+#include "tests/capture/ExpectedTable.h"
+#include "tests/support/ExpectedWire.h"
+#include "tests/capture/Figures.h"
+#include "sim/Simulator.h"
+#include "tests/capture/TestSupport.h"
 #include "WineSupport.h"
 
 namespace {
@@ -233,7 +233,7 @@ INSTANTIATE_TEST_SUITE_P(
                                   1,
                                   {TriloxSetup(), {0x5F, 0x00}, {0x52, 0x00}, {0x55, 0x03, 0x81, 0xFE, 0x03}, kFilters,
                                    {0x52, 0x00}, {0x57, 0x01, 0x03}},
-                                  {kTriloxSetupRate, kAdapterRate, kAdapterRate, kAdapterRate, kAdapterRate,
+                                  {testing_support::kTriloxSetupRate, kAdapterRate, kAdapterRate, kAdapterRate, kAdapterRate,
                                    kAdapterRate, kAdapterRate}}),
     [](const auto &info) { return std::string(info.param.name); });
 

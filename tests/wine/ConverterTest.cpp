@@ -10,11 +10,11 @@
 #include <string>
 #include <vector>
 
-#include "BenchTrace.h"
-#include "ErrorText.h"
-#include "ExpectedWire.h"
-#include "SerialDevice.h"
-#include "TestSupport.h"
+#include "tests/driver/BenchTrace.h"
+#include "capture/ErrorText.h"
+#include "tests/support/ExpectedWire.h"
+#include "capture/SerialDevice.h"
+#include "tests/capture/TestSupport.h"
 #include "WineSupport.h"
 
 namespace {
@@ -86,7 +86,7 @@ TEST_P(ConverterRate, ReachesTheConverterCloseEnoughAndIsReadBackOrRefused)
 }
 
 INSTANTIATE_TEST_SUITE_P(Rates, ConverterRate,
-                         ::testing::Values(RateCase{"trilox_setup_2000000", kTriloxSetupRate},
+                         ::testing::Values(RateCase{"trilox_setup_2000000", testing_support::kTriloxSetupRate},
                                            RateCase{"adapter_833333", kAdapterRate}),
                          [](const auto &info) { return std::string(info.param.name); });
 

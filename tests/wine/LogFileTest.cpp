@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include "LogFile.h"
-#include "TestSupport.h"
+#include "capture/LogFile.h"
+#include "tests/capture/TestSupport.h"
 #include "WineSupport.h"
 
 namespace {

@@ -7,8 +7,8 @@
 #include <mutex>
 #include <vector>
 
-#include "CandumpOutput.h"
 #include "CanSocketOutput.h"
+#include "CandumpOutput.h"
 #include "capture/FrameSink.h"
 
 namespace vektacand {

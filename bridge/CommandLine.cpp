@@ -57,8 +57,8 @@ Taker FromList(const std::array<int32_t, N> &list, const char *option, std::opti
 std::optional<std::string> TakeAdapter(const std::string &value, CommandLine &line)
 {
     const std::string upper = Upper(value);
-    const auto found = std::find_if(kAdapterKinds.begin(), kAdapterKinds.end(),
-                                    [&upper](const char *kind) { return upper == kind; });
+    const auto found =
+        std::find_if(kAdapterKinds.begin(), kAdapterKinds.end(), [&upper](const char *kind) { return upper == kind; });
     if (found == kAdapterKinds.end())
         return "--adapter takes VEKTA or TRILOX, not \"" + value + "\"";
     line.adapter = int32_t(found - kAdapterKinds.begin());

@@ -9,11 +9,11 @@
 
 #include "BridgeSink.h"
 #include "Capabilities.h"
-#include "capture/Clock.h"
 #include "EndSignal.h"
-#include "window/FilesFolder.h"
 #include "Reporter.h"
+#include "capture/Clock.h"
 #include "capture/Unit2.h"
+#include "window/FilesFolder.h"
 
 namespace vektacand {
 

@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
-#include "capture/LogText.h"
 #include "Timeline.h"
+#include "capture/LogText.h"
 
 namespace vektalog {
 

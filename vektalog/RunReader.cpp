@@ -1,9 +1,9 @@
 #include "RunReader.h"
 
-#include "capture/AdapterProtocol.h"
 #include "FrameWidth.h"
 #include "LogLines.h"
 #include "LogName.h"
+#include "capture/AdapterProtocol.h"
 #include "capture/LogText.h"
 
 namespace vektalog {

@@ -1,7 +1,7 @@
 #include "HexParse.h"
 
-#include "capture/AsciiText.h"
 #include "SettingsFile.h"
+#include "capture/AsciiText.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 
 #include <windows.h>
 
-#include "capture/MessageTrim.h"
 #include "WideText.h"
+#include "capture/MessageTrim.h"
 
 namespace {
 constexpr DWORD kMessageChars = 256;

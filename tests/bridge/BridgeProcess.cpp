@@ -44,8 +44,9 @@ BridgeProcess::BridgeProcess(const std::vector<std::string> &args, const std::st
         return;
     const int flags = O_WRONLY | O_CREAT | O_TRUNC;
     const bool ready =
-        (outFd >= 0 ? posix_spawn_file_actions_adddup2(&actions, outFd, STDOUT_FILENO)
-                    : posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outPath_.c_str(), flags, kOutputMode)) == 0 &&
+        (outFd >= 0
+             ? posix_spawn_file_actions_adddup2(&actions, outFd, STDOUT_FILENO)
+             : posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outPath_.c_str(), flags, kOutputMode)) == 0 &&
         posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errPath_.c_str(), flags, kOutputMode) == 0;
     if (!ready || ::posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ) != 0)
         pid_ = -1;

@@ -11,8 +11,8 @@
 
 #include "BridgeProcess.h"
 #include "sim/Simulator.h"
-#include "tests/support/TempDir.h"
 #include "tests/capture/TestSupport.h"
+#include "tests/support/TempDir.h"
 #include "tests/support/Waiting.h"
 
 namespace {
@@ -28,7 +28,6 @@ size_t Count(const std::string &text, const std::string &part)
     return count;
 }
 
-
 // A file the window wrote: TRILOX, sample point 75, SJW 10, group 1 29-bit,
 // "Adapter LOG" on, 250 kbit/s, RTO 500.
 TEST(SettingsFileTest, RunsTheWindowsSetUpWithOptionsOnTop)
@@ -43,9 +42,9 @@ TEST(SettingsFileTest, RunsTheWindowsSetUpWithOptionsOnTop)
     std::ofstream(settings) << "COM7\r\n1\r\n3\r\n1\r\n1\r\n0\r\n-1\r\n0\r\n250000\r\n500\r\n"
                                "18DAF110\r\n000007E8\r\n1FFFFFFF\r\n000007E1\r\n000007E9\r\n000007E2\r\n000007EA\r\n"
                                "00000FFF\r\n274\r\n409\r\n10\r\n20\r\n";
-    BridgeProcess bridge({"--settings", settings, "--sjw", "20", "--log-dir", dir.path().string(), "--candump",
-                          simulator.PortPath()},
-                         dir.path().string());
+    BridgeProcess bridge(
+        {"--settings", settings, "--sjw", "20", "--log-dir", dir.path().string(), "--candump", simulator.PortPath()},
+        dir.path().string());
     ASSERT_TRUE(WaitFor([&] { return bridge.OutLines() > 0; })) << bridge.Err();
     bridge.Signal(SIGINT);
     ASSERT_EQ(bridge.WaitExit(), 0) << bridge.Err();

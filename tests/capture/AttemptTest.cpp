@@ -5,11 +5,11 @@
 #include <algorithm>
 #include <cerrno>
 
-#include "tests/support/CaseNames.h"
 #include "SimSupport.h"
 #include "StepClock.h"
 #include "TestSupport.h"
 #include "capture/Unit2.h"
+#include "tests/support/CaseNames.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include <map>
 #include <vector>
 
-#include "sim/Simulator.h"
 #include "capture/Unit2.h"
+#include "sim/Simulator.h"
 
 namespace testing_support {
 

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/TempDir.h"
 #include "capture/Unit2.h"
+#include "tests/support/TempDir.h"
 #include "tests/support/Waiting.h"
 
 namespace testing_support {

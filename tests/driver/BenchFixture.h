@@ -8,8 +8,8 @@
 
 #include "BenchSupport.h"
 #include "capture/SerialDevice.h"
-#include "tests/capture/TestSupport.h"
 #include "capture/Unit2.h"
+#include "tests/capture/TestSupport.h"
 
 namespace bench_support {
 

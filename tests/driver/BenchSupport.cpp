@@ -14,8 +14,8 @@
 #include <sstream>
 
 #include "capture/AdapterEncoding.h"
-#include "tests/capture/TestSupport.h"
 #include "capture/Unit2.h"
+#include "tests/capture/TestSupport.h"
 
 namespace fs = std::filesystem;
 

@@ -245,8 +245,8 @@ TEST_F(BridgeBench, ConverterPulledOutVcanStaysAndFramesResume)
     ASSERT_EQ(ConverterDevice(adapter), device);
     GrantDialout();
     const size_t before = candump.Lines();
-    ASSERT_TRUE(WaitFor([&] { return Count(bridge.Err(), "receiving") == 2 && candump.Lines() >= before + 500; },
-                        kFramesWait))
+    ASSERT_TRUE(
+        WaitFor([&] { return Count(bridge.Err(), "receiving") == 2 && candump.Lines() >= before + 500; }, kFramesWait))
         << bridge.Err();
     EXPECT_TRUE(candump.Running());
     EXPECT_TRUE(HasInterface("vcan0"));

@@ -4,8 +4,8 @@
 
 #include <ostream>
 
-#include "tests/support/CaseNames.h"
 #include "sim/Outbox.h"
+#include "tests/support/CaseNames.h"
 
 namespace {
 

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "sim/Simulator.h"
 #include "tests/support/ExpectedWire.h"
 #include "tests/support/KindPrinting.h"
-#include "sim/Simulator.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/Waiting.h"
 

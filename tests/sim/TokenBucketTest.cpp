@@ -3,8 +3,8 @@
 
 #include <ostream>
 
-#include "tests/support/CaseNames.h"
 #include "sim/TokenBucket.h"
+#include "tests/support/CaseNames.h"
 
 namespace {
 

@@ -4,9 +4,9 @@
 
 #include <cstdio>
 
-#include "tests/driver/BenchTrace.h"
-#include "tests/capture/TestSupport.h"
 #include "capture/Unit2.h"
+#include "tests/capture/TestSupport.h"
+#include "tests/driver/BenchTrace.h"
 
 namespace wine_support {
 

@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 
 #include "BenchFixture.h"
@@ -153,7 +154,16 @@ protected:
         DeleteInterfaces();
         ASSERT_TRUE(Shell("ip link add dev vcan0 type vcan && ip link set up vcan0"));
     }
-    void TearDown() override { DeleteInterfaces(); }
+    // The converter goes back as freshly plugged: the line settings a run
+    // leaves in its tty would change what the next test's open sends it.
+    void TearDown() override
+    {
+        DeleteInterfaces();
+        if (used_) {
+            EXPECT_TRUE(Replug(*used_, 0ms));
+            EXPECT_FALSE(ConverterDevice(*used_).empty());
+        }
+    }
 
     static void DeleteInterfaces()
     {
@@ -167,6 +177,7 @@ protected:
     BenchAdapter Ready(const std::string &kind)
     {
         const BenchAdapter adapter = Adapter(kind);
+        used_ = adapter;
         GrantDialout();
         EXPECT_EQ(::chmod(dir.path().c_str(), 0777), 0);
         return adapter;
@@ -191,6 +202,9 @@ protected:
     }
 
     std::string File(const std::string &name) const { return (dir.path() / name).string(); }
+
+private:
+    std::optional<BenchAdapter> used_;
 };
 
 TEST_F(BridgeBench, CandumpAndPythonCanGetEveryFrameFromAnOrdinaryUsersBridge)

@@ -280,7 +280,7 @@ Standard error carries a line at each change of state (opening,
 initialising, receiving, closed with the reason), one when frames start to
 be dropped (interface down or gone, a reader too slow) and one when they get
 through again, and a summary at the end. A lost interface is looked for
-again by name, with --create made again. SIGINT or SIGTERM ends the capture
+again by name, with --create made again. SIGINT, SIGTERM or SIGHUP ends the capture
 as Stop does (port closed, log written); the exit status is then 0.
 
 Exit status: 0 after a signal, 1 when an output cannot be set up, 2 for bad

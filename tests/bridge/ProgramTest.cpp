@@ -116,4 +116,30 @@ TEST(SlowReaderTest, DropsAreCountedAndNothingBlocks)
     EXPECT_EQ(err.find(" 0 dropped", summary), std::string::npos) << err;
 }
 
+// Each of the signals a session's end or an operator sends ends the capture
+// as Stop does: the capture log written, the summary said, exit status 0.
+class EndSignalTest : public ::testing::TestWithParam<int> {};
+
+TEST_P(EndSignalTest, EndsTheRunWithItsLogAndExitZero)
+{
+    const TempDir dir;
+    vektasim::Options options;
+    options.linkPath = (dir.path() / "ttyUSB0").string();
+    vektasim::Simulator simulator(options);
+    std::string error;
+    ASSERT_TRUE(simulator.Start(error)) << error;
+    BridgeProcess bridge({"--candump", "--can-log", "--log-dir", dir.path().string(), options.linkPath},
+                         dir.path().string());
+    ASSERT_TRUE(WaitFor([&] { return bridge.OutLines() > 10; })) << bridge.Err();
+    bridge.Signal(GetParam());
+    ASSERT_EQ(bridge.WaitExit(), 0) << bridge.Err();
+    const std::string err = bridge.Err();
+    EXPECT_NE(err.find(std::string("SIG") + sigabbrev_np(GetParam()) + ": stopping"), std::string::npos) << err;
+    EXPECT_NE(err.find(" frames received"), std::string::npos) << err;
+    EXPECT_EQ(dir.LogFiles().size(), 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, EndSignalTest, ::testing::Values(SIGTERM, SIGHUP, SIGINT),
+                         [](const auto &info) { return std::string("SIG") + sigabbrev_np(info.param); });
+
 }  // namespace

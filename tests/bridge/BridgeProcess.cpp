@@ -10,6 +10,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "tests/capture/TestSupport.h"
 #include "tests/support/Waiting.h"
 
 extern char **environ;
@@ -19,14 +20,6 @@ namespace bridge_test {
 namespace {
 
 constexpr mode_t kOutputMode = 0644;
-
-std::string ReadAll(const std::string &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 }  // namespace
 
@@ -61,12 +54,12 @@ BridgeProcess::~BridgeProcess()
 
 std::string BridgeProcess::Out() const
 {
-    return ReadAll(outPath_);
+    return testing_support::ReadFile(outPath_);
 }
 
 std::string BridgeProcess::Err() const
 {
-    return ReadAll(errPath_);
+    return testing_support::ReadFile(errPath_);
 }
 
 size_t BridgeProcess::OutLines() const

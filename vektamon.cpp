@@ -1,10 +1,10 @@
 // The program's entry: the operator's window and, behind it, the capture thread.
 #include <QApplication>
 
-#include "FilesFolder.h"
-#include "SignalClose.h"
-#include "Unit1.h"
-#include "Version.h"
+#include "window/FilesFolder.h"
+#include "window/SignalClose.h"
+#include "window/Unit1.h"
+#include "window/Version.h"
 
 int main(int argc, char *argv[])
 {

@@ -16,16 +16,16 @@
 #include <sstream>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <utility>
 #include <vector>
-#include <thread>
 
-#include "BridgeSink.h"
-#include "Figures.h"
-#include "Simulator.h"
-#include "TempDir.h"
-#include "Unit2.h"
-#include "Waiting.h"
+#include "bridge/BridgeSink.h"
+#include "capture/Unit2.h"
+#include "sim/Simulator.h"
+#include "tests/capture/Figures.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/Waiting.h"
 
 namespace {
 
@@ -130,10 +130,7 @@ public:
             if (!before.count(tid))
                 captureTid_ = tid;
     }
-    ~Rig()
-    {
-        End();
-    }
+    ~Rig() { End(); }
 
     void Start(bool canLog)
     {
@@ -306,7 +303,8 @@ void PrintLogMemory()
     rig.Stop();
     const uintmax_t text = rig.LogFileBytes();
     if (text >= kLogWriteBytes)
-        std::printf("4. log memory: %.1f MB of text passed the bound and was partly written during the run\n", text / 1e6);
+        std::printf("4. log memory: %.1f MB of text passed the bound and was partly written during the run\n",
+                    text / 1e6);
     std::printf("4. log memory after %llu RxD(CAN) lines: %.1f MB text, %.1f MB resident growth, %.3f bytes per byte\n",
                 static_cast<unsigned long long>(kLines), text / 1e6, grown / 1e6, double(grown) / double(text));
 }

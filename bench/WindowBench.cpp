@@ -18,15 +18,15 @@
 
 #include <time.h>
 
-#include "StringGrid.h"
-#include "Unit1.h"
-#include "Unit2.h"
+#include "capture/Unit2.h"
+#include "window/StringGrid.h"
+#include "window/Unit1.h"
 
 namespace {
 
-constexpr int kBatches = 9;          // the median batch is reported
+constexpr int kBatches = 9;  // the median batch is reported
 constexpr int kTicksPerBatch = 20;
-constexpr int kAllRowsTicks = 2;     // the 4096-row window is slow; a few ticks tell enough
+constexpr int kAllRowsTicks = 2;  // the 4096-row window is slow; a few ticks tell enough
 constexpr int kRowsOnScreen = 40;
 
 void FillTable()

@@ -7,9 +7,9 @@
 #include <mutex>
 #include <vector>
 
-#include "CandumpOutput.h"
 #include "CanSocketOutput.h"
-#include "FrameSink.h"
+#include "CandumpOutput.h"
+#include "capture/FrameSink.h"
 
 namespace vektacand {
 

@@ -9,8 +9,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include "AdapterEncoding.h"
 #include "Vcan.h"
+#include "capture/AdapterEncoding.h"
 
 namespace vektacand {
 
@@ -31,7 +31,9 @@ can_frame ToCanFrame(const SinkFrame &frame)
 
 }  // namespace
 
-CanSocketOutput::CanSocketOutput(std::string iface, bool create) : iface_(std::move(iface)), create_(create) {}
+CanSocketOutput::CanSocketOutput(std::string iface, bool create) : iface_(std::move(iface)), create_(create)
+{
+}
 
 CanSocketOutput::~CanSocketOutput()
 {

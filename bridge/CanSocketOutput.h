@@ -9,7 +9,7 @@
 #include <string>
 
 #include "Delivery.h"
-#include "FrameSink.h"
+#include "capture/FrameSink.h"
 
 namespace vektacand {
 

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "AdapterEncoding.h"
+#include "capture/AdapterEncoding.h"
 
 namespace vektacand {
 

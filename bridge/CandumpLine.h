@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <string_view>
 
-#include "FrameSink.h"
+#include "capture/FrameSink.h"
 
 namespace vektacand {
 

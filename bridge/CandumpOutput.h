@@ -10,7 +10,7 @@
 #include <thread>
 
 #include "Delivery.h"
-#include "FrameSink.h"
+#include "capture/FrameSink.h"
 
 namespace vektacand {
 
@@ -40,7 +40,7 @@ private:
     const std::string iface_;
     std::mutex mutex_;
     std::condition_variable wake_;
-    std::string filling_;  // guarded by mutex_
+    std::string filling_;     // guarded by mutex_
     bool finishing_ = false;  // guarded by mutex_
     bool closed_ = false;     // guarded by mutex_: the reader has gone
     std::thread writer_;

@@ -8,9 +8,9 @@
 
 #include <net/if.h>
 
-#include "AdapterEncoding.h"
-#include "HexParse.h"
-#include "SettingsFile.h"
+#include "capture/AdapterEncoding.h"
+#include "window/HexParse.h"
+#include "window/SettingsFile.h"
 
 namespace vektacand {
 
@@ -57,8 +57,8 @@ Taker FromList(const std::array<int32_t, N> &list, const char *option, std::opti
 std::optional<std::string> TakeAdapter(const std::string &value, CommandLine &line)
 {
     const std::string upper = Upper(value);
-    const auto found = std::find_if(kAdapterKinds.begin(), kAdapterKinds.end(),
-                                    [&upper](const char *kind) { return upper == kind; });
+    const auto found =
+        std::find_if(kAdapterKinds.begin(), kAdapterKinds.end(), [&upper](const char *kind) { return upper == kind; });
     if (found == kAdapterKinds.end())
         return "--adapter takes VEKTA or TRILOX, not \"" + value + "\"";
     line.adapter = int32_t(found - kAdapterKinds.begin());
@@ -280,7 +280,7 @@ Standard error carries a line at each change of state (opening,
 initialising, receiving, closed with the reason), one when frames start to
 be dropped (interface down or gone, a reader too slow) and one when they get
 through again, and a summary at the end. A lost interface is looked for
-again by name, with --create made again. SIGINT or SIGTERM ends the capture
+again by name, with --create made again. SIGINT, SIGTERM or SIGHUP ends the capture
 as Stop does (port closed, log written); the exit status is then 0.
 
 Exit status: 0 after a signal, 1 when an output cannot be set up, 2 for bad

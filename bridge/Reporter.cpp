@@ -1,7 +1,7 @@
 #include "Reporter.h"
 
-#include "ErrorText.h"
-#include "Unit2.h"
+#include "capture/ErrorText.h"
+#include "capture/Unit2.h"
 
 namespace vektacand {
 

@@ -5,15 +5,18 @@
 #include <cstring>
 #include <memory>
 
+#include <poll.h>
 #include <unistd.h>
+
+#include <csignal>
 
 #include "BridgeSink.h"
 #include "Capabilities.h"
-#include "Clock.h"
-#include "EndSignal.h"
-#include "FilesFolder.h"
 #include "Reporter.h"
-#include "Unit2.h"
+#include "capture/Clock.h"
+#include "capture/EndSignals.h"
+#include "capture/Unit2.h"
+#include "window/FilesFolder.h"
 
 namespace vektacand {
 
@@ -52,6 +55,17 @@ std::optional<std::string> LogFolder(const CommandLine &line, const std::string 
     if (folder.size() >= kTextFieldSize)
         return "--log-dir " + line.logDir + " is longer than " + std::to_string(kTextFieldSize - 1) + " bytes";
     return std::nullopt;
+}
+
+// Waits up to timeout for SIGTERM, SIGHUP or SIGINT on the descriptor;
+// answers its name, or nothing.
+std::string AwaitEndSignal(int fd, std::chrono::milliseconds timeout)
+{
+    pollfd in{fd, POLLIN, 0};
+    if (::poll(&in, 1, static_cast<int>(timeout.count())) <= 0)
+        return {};
+    const int number = TakeEndSignals(fd);
+    return number == 0 ? std::string() : std::string("SIG") + ::sigabbrev_np(number);
 }
 
 // Starts the capture thread and requests a run once it is alive, as the
@@ -99,12 +113,14 @@ std::optional<std::string> PrepareControl(const CommandLine &line, const std::st
 
 int RunBridge(const CommandLine &line)
 {
-    EndSignal signal;
-    std::string error;
-    if (!signal.Install(error)) {
-        std::fprintf(stderr, "vektacand: %s\n", error.c_str());
+    // A reader that goes away shows as EPIPE on the write, not as a signal.
+    uint32_t code = 0;
+    const int endSignals = std::signal(SIGPIPE, SIG_IGN) == SIG_ERR ? -1 : WatchEndSignals(code);
+    if (endSignals < 0) {
+        std::fprintf(stderr, "vektacand: cannot set up signal handling: %s\n", std::strerror(code ? code : errno));
         return kExitRunFailed;
     }
+    std::string error;
     // Only --create needs a privilege; a root run keeps root's file access.
     if (!line.create && ::geteuid() != 0) {
         if (const int failure = DropCapabilities()) {
@@ -137,7 +153,7 @@ int RunBridge(const CommandLine &line)
     reporter.Say("logs go to " + LoadText(CaptureControl.logPath));
     StartCapture(sink);
     std::string signalName;
-    while (!signal.Wait(kReportPeriod, signalName))
+    while ((signalName = AwaitEndSignal(endSignals, kReportPeriod)).empty())
         reporter.Report();
     reporter.Say(signalName + ": stopping");
     EndCapture(reporter);

@@ -1,8 +1,8 @@
 #include "Setup.h"
 
-#include "AdapterEncoding.h"
-#include "HexParse.h"
-#include "Unit2.h"
+#include "capture/AdapterEncoding.h"
+#include "capture/Unit2.h"
+#include "window/HexParse.h"
 
 namespace vektacand {
 
@@ -10,8 +10,8 @@ namespace {
 
 constexpr const char *kListNames[] = {"adapter kind", "sample point", "SJW", "group 1 identifier length",
                                       "group 2 identifier length"};
-constexpr size_t kListSizes[] = {kAdapterKinds.size(), kSamplePoints.size(), kSjwSteps.size(),
-                                 kIdentifierBits.size(), kIdentifierBits.size()};
+constexpr size_t kListSizes[] = {kAdapterKinds.size(), kSamplePoints.size(), kSjwSteps.size(), kIdentifierBits.size(),
+                                 kIdentifierBits.size()};
 // Filters that carry their group's width in bit 31: RADR11 and RADR21.
 constexpr size_t kGroup1First = 0;
 constexpr size_t kGroup2First = 3;
@@ -72,7 +72,7 @@ std::optional<std::string> CopyToControl(const Setup &setup, TCaptureControl &co
     control.samp = static_cast<uint32_t>(kSamplePoints[size_t(setup.indexes[SettingsIndex::kSample])]);
     control.sjw = static_cast<uint32_t>(kSjwSteps[size_t(setup.indexes[SettingsIndex::kSjw])]);
     control.rto = static_cast<uint32_t>(setup.rto);
-    RelaxedAtomic<uint32_t> *const fields[] = {&control.radr11, &control.radr12, &control.rmsk1, &control.radr21,
+    RelaxedAtomic<uint32_t> *const fields[] = {&control.radr11, &control.radr12, &control.rmsk1,  &control.radr21,
                                                &control.radr22, &control.radr23, &control.radr24, &control.rmsk2};
     for (size_t i = 0; i < values.filters.size(); ++i)
         *fields[i] = values.filters[i];

@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-#include "StoredSettings.h"
+#include "window/StoredSettings.h"
 
 struct TCaptureControl;
 
@@ -28,7 +28,7 @@ struct Setup {
 // The texts of the window's lists, in list order.
 inline constexpr std::array<const char *, 2> kAdapterKinds = {"VEKTA", "TRILOX"};
 inline constexpr std::array<int32_t, 6> kSamplePoints = {60, 65, 70, 75, 80, 85};  // percent
-inline constexpr std::array<int32_t, 4> kSjwSteps = {5, 10, 15, 20};             // percent
+inline constexpr std::array<int32_t, 4> kSjwSteps = {5, 10, 15, 20};               // percent
 inline constexpr std::array<int32_t, 2> kIdentifierBits = {11, 29};
 
 // Takes what a settings file gave.

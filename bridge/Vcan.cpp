@@ -45,10 +45,7 @@ public:
     }
 
     // Closes a nested attribute opened by Add with no data.
-    void End(rtattr *nest)
-    {
-        nest->rta_len = uint16_t(bytes_ + header()->nlmsg_len - reinterpret_cast<char *>(nest));
-    }
+    void End(rtattr *nest) { nest->rta_len = uint16_t(bytes_ + header()->nlmsg_len - reinterpret_cast<char *>(nest)); }
 
     nlmsghdr *header() { return reinterpret_cast<nlmsghdr *>(bytes_); }
 

@@ -28,7 +28,8 @@ std::optional<SpeedBytes> EncodeCanSpeed(uint32_t rate, uint32_t samplePercent, 
         return std::nullopt;
     const uint32_t sjwCode = NearestStep(std::clamp(sjwPercent, kMinSjwPercent, kMaxSjwPercent), kMinSjwPercent);
     const uint32_t prescaler = kQuantaClockHz / rate - 1;
-    const uint32_t step = NearestStep(std::clamp(samplePercent, kMinSamplePercent, kMaxSamplePercent), kMinSamplePercent);
+    const uint32_t step =
+        NearestStep(std::clamp(samplePercent, kMinSamplePercent, kMaxSamplePercent), kMinSamplePercent);
     SpeedBytes speed;
     speed.bytes = {static_cast<uint8_t>(prescaler + sjwCode * 64), static_cast<uint8_t>(kSegmentBase + step),
                    static_cast<uint8_t>(kPhaseBase - step)};

@@ -9,8 +9,8 @@
 
 #include "AdapterProtocol.h"
 
-constexpr uint32_t kMinCanRate = 15625;          // bit/s
-constexpr uint32_t kMaxCanRate = 1000000;        // bit/s
+constexpr uint32_t kMinCanRate = 15625;    // bit/s
+constexpr uint32_t kMaxCanRate = 1000000;  // bit/s
 
 struct SpeedBytes {
     std::array<uint8_t, 3> bytes{};

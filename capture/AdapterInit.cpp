@@ -21,7 +21,7 @@ int32_t TC1::SetCanSpeed(uint32_t rate, uint32_t samplePercent, uint32_t sjwPerc
     AddLogLine("SET: BAUD=" + std::to_string(rate) + "b/s SAMP=" + std::string(speed->sampleText) +
                " SJW=" + std::string(speed->sjwText));
     return SendCommand(kCmdSpeed, speed->bytes.size(), speed->bytes.data()) ? kSpeedAcknowledged
-                                                                             : kSpeedNotAcknowledged;
+                                                                            : kSpeedNotAcknowledged;
 }
 
 bool TC1::InitAdapter()

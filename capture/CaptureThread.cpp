@@ -34,8 +34,8 @@ void TC1::Execute()
     // made; Linux has no adjustable timer and shows the kernel's fixed
     // resolution. A run's start clears the buffer, so no file gets them.
     const TimerResolution resolution = QueryTimerResolution();
-    AddLogLine("Windows System Timer Settings: Min: " + FormatPeriod(resolution.finest) +
-               "ms Max: " + FormatPeriod(resolution.coarsest) + "ms Current: " + FormatPeriod(resolution.current) + "ms");
+    AddLogLine("Windows System Timer Settings: Min: " + FormatPeriod(resolution.finest) + "ms Max: " +
+               FormatPeriod(resolution.coarsest) + "ms Current: " + FormatPeriod(resolution.current) + "ms");
     uint32_t actual = SetTimerResolution(resolution.finest, true);
     SleepFor(kTimerSettle);
     AddLogLine("Update Windows System Timer: Request: " + FormatPeriod(resolution.finest) +

@@ -5,7 +5,6 @@
 #include <chrono>
 #include <cstdint>
 
-
 // Timer periods in units of 100 ns.
 struct TimerResolution {
     uint32_t coarsest = 0;

@@ -16,7 +16,7 @@ void StoreText(char (&field)[kTextFieldSize], std::string_view text)
 std::string LoadText(const char (&field)[kTextFieldSize])
 {
     std::string text;
-    auto &bytes = const_cast<char (&)[kTextFieldSize]>(field);
+    auto &bytes = const_cast<char(&)[kTextFieldSize]>(field);
     for (size_t i = 0; i < kTextFieldSize - 1; ++i) {
         const char c = std::atomic_ref<char>(bytes[i]).load(std::memory_order_relaxed);
         if (c == '\0')

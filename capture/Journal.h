@@ -101,10 +101,10 @@ private:
     JournalFile file_;
 
     // The writer's own.
-    std::string unwritten_;     // taken from pending_, not yet durable
+    std::string unwritten_;              // taken from pending_, not yet durable
     std::vector<std::string> unsynced_;  // log files to sync before the journal empties
-    uint64_t durableBytes_ = 0;  // the journal's length after its last good sync
-    bool dirty_ = false;         // a failed attempt may have left bytes past durableBytes_
+    uint64_t durableBytes_ = 0;          // the journal's length after its last good sync
+    bool dirty_ = false;                 // a failed attempt may have left bytes past durableBytes_
     bool aside_ = false;
 
     std::thread writer_;  // last: starts once everything above is built

@@ -10,7 +10,7 @@
 
 namespace {
 
-constexpr uint32_t kByteWaitMs = 100;   // longest gap between bytes of one message
+constexpr uint32_t kByteWaitMs = 100;  // longest gap between bytes of one message
 constexpr uint32_t kWriteMsPerByte = 5;
 constexpr auto kDtrPulse = std::chrono::milliseconds(100);
 constexpr int kReplyAttempts = 6;
@@ -164,8 +164,8 @@ bool TC1::ReadFrame(uint8_t *data, uint8_t &length, uint32_t &identifier, uint32
     // other count is not a frame the table could hold.
     if (header[0] != kFrameMessage || count < kIdentifierBytes || count > kIdentifierBytes + kMaxDataLength)
         return true;
-    frameExtended_ = Control->hardware == 0 ? (Control->radr11 & kExtendedFlag) != 0
-                                            : (payload[1] & kExtendedFrameMark) != 0;
+    frameExtended_ =
+        Control->hardware == 0 ? (Control->radr11 & kExtendedFlag) != 0 : (payload[1] & kExtendedFrameMark) != 0;
     identifier = DecodeIdentifier(payload, frameExtended_);
     frameRead_ = true;
     length = count - kIdentifierBytes;

@@ -223,9 +223,9 @@ private:
 
     // The journal of this thread's runs, from the thread's start to its end.
     std::unique_ptr<Journal> journal_;
-    size_t journalMark_ = 0;      // bytes of logBuffer handed over since it was emptied
-    uint32_t journalFedAt_ = 0;   // millisecond clock at the last hand-over
-    bool journalAside_ = false;   // no room for the log: the journal waits for the next write
+    size_t journalMark_ = 0;       // bytes of logBuffer handed over since it was emptied
+    uint32_t journalFedAt_ = 0;    // millisecond clock at the last hand-over
+    bool journalAside_ = false;    // no room for the log: the journal waits for the next write
     bool journalFailing_ = false;  // set while the journal cannot be written
     uint32_t journalFailure_ = 0;
 };

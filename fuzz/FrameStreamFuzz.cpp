@@ -9,7 +9,7 @@
 #include <memory>
 #include <string>
 
-#include "Unit2.h"
+#include "capture/Unit2.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
-#include "HexParse.h"
-#include "SettingsFile.h"
+#include "window/HexParse.h"
+#include "window/SettingsFile.h"
 
 namespace {
 

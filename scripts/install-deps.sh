@@ -13,7 +13,7 @@ if [ ${#packages[@]} -eq 0 ]; then
     qt6-base-dev fonts-liberation
     xvfb xauth
     python3-can can-utils
-    dpkg-dev file lintian
+    dpkg-dev file lintian systemd
     xdotool evilwm xfonts-base
     shellcheck clang-format python3
   )

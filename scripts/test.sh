@@ -13,9 +13,12 @@ repo=$PWD
 
 scripts/install-deps.sh
 
-# The scripts first: it takes seconds, and a fault in them would spoil a long run.
+# The scripts and the sources' format first: it takes seconds, and a fault
+# in them would spoil a long run.
 shellcheck scripts/*.sh tests/driver/guest/init
 echo "shellcheck: scripts clean"
+git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format --dry-run --Werror
+echo "clang-format: sources as .clang-format has them"
 
 export QT_QPA_PLATFORM=offscreen
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1

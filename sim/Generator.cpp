@@ -73,8 +73,8 @@ private:
 
     size_t Earliest() const
     {
-        const auto it = std::min_element(slots_.begin(), slots_.end(),
-                                         [](const Slot &a, const Slot &b) { return a.due < b.due; });
+        const auto it =
+            std::min_element(slots_.begin(), slots_.end(), [](const Slot &a, const Slot &b) { return a.due < b.due; });
         return static_cast<size_t>(it - slots_.begin());
     }
 

@@ -114,7 +114,9 @@ void Simulator::Impl::Serve()
         std::fprintf(stderr, "vektasim: %s\n", error.c_str());
 }
 
-Simulator::Simulator(Options options) : impl_(std::make_unique<Impl>(std::move(options))) {}
+Simulator::Simulator(Options options) : impl_(std::make_unique<Impl>(std::move(options)))
+{
+}
 
 Simulator::~Simulator()
 {

@@ -19,7 +19,7 @@ struct CanFrame {
     bool extended = false;  // 29-bit identifier
     uint8_t length = 0;     // 0..8
     uint8_t data[8] = {};
-    uint64_t timeUs = 0;    // replay time stamp, relative to the first frame
+    uint64_t timeUs = 0;  // replay time stamp, relative to the first frame
 };
 
 // One message the simulator received, with the line rate the slave side was
@@ -39,26 +39,26 @@ enum class Traffic {
 struct Options {
     Kind kind = Kind::Vekta;
     Traffic traffic = Traffic::Generator;
-    std::string replayFile;         // with Traffic::Replay
-    bool replayFast = false;        // ignore the recorded timing
-    bool replayLoop = false;        // start over at the end of the file
-    uint32_t floodIds = 500;        // distinct identifiers with Traffic::Flood
-    uint64_t frameLimit = 0;        // stop streaming after this many frames; 0 = no limit
-                                    // (counts the traffic source, not queued frames)
-    bool throttle = false;          // pace output to 833333 bit/s, 10 bits a byte
-    std::string linkPath;           // keep a symlink to the slave here, if not empty
-    bool answerCommands = true;     // false: stay silent (fault)
+    std::string replayFile;      // with Traffic::Replay
+    bool replayFast = false;     // ignore the recorded timing
+    bool replayLoop = false;     // start over at the end of the file
+    uint32_t floodIds = 500;     // distinct identifiers with Traffic::Flood
+    uint64_t frameLimit = 0;     // stop streaming after this many frames; 0 = no limit
+                                 // (counts the traffic source, not queued frames)
+    bool throttle = false;       // pace output to 833333 bit/s, 10 bits a byte
+    std::string linkPath;        // keep a symlink to the slave here, if not empty
+    bool answerCommands = true;  // false: stay silent (fault)
 };
 
 // Faults a test can switch on while the simulator runs.
 enum class Fault {
     None,
-    Silence,           // answer nothing, send nothing
-    WrongTypeFirst,    // answer each command with another type first, then the right one
-    WrongTypeOnly,     // answer each command with another type only
-    CutShort,          // the next frame message breaks off after its count byte;
-                       // streaming stops until the next 0x57, the fault clears
-    Garbage,           // send random bytes between frames
+    Silence,         // answer nothing, send nothing
+    WrongTypeFirst,  // answer each command with another type first, then the right one
+    WrongTypeOnly,   // answer each command with another type only
+    CutShort,        // the next frame message breaks off after its count byte;
+                     // streaming stops until the next 0x57, the fault clears
+    Garbage,         // send random bytes between frames
 };
 
 class Simulator {

@@ -13,10 +13,7 @@ constexpr int64_t kMaxRefillNs = 10 * kUnitsPerByte;
 }  // namespace
 
 TokenBucket::TokenBucket(uint32_t bytesPerSecond, size_t burstBytes, Clock::time_point now)
-    : rate_(bytesPerSecond),
-      capacity_(static_cast<int64_t>(burstBytes) * kUnitsPerByte),
-      credit_(capacity_),
-      last_(now)
+    : rate_(bytesPerSecond), capacity_(static_cast<int64_t>(burstBytes) * kUnitsPerByte), credit_(capacity_), last_(now)
 {
 }
 

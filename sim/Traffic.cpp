@@ -8,10 +8,7 @@ class Limited : public TrafficSource {
 public:
     Limited(std::unique_ptr<TrafficSource> source, uint64_t limit) : source_(std::move(source)), left_(limit) {}
 
-    std::optional<Clock::time_point> NextDue() const override
-    {
-        return left_ > 0 ? source_->NextDue() : std::nullopt;
-    }
+    std::optional<Clock::time_point> NextDue() const override { return left_ > 0 ? source_->NextDue() : std::nullopt; }
 
     CanFrame Take() override
     {
@@ -36,12 +33,8 @@ std::unique_ptr<TrafficSource> MakeLimited(std::unique_ptr<TrafficSource> source
 bool MakeTraffic(const Options &options, std::unique_ptr<TrafficSource> &source, std::string &error)
 {
     switch (options.traffic) {
-    case Traffic::None:
-        source.reset();
-        return true;
-    case Traffic::Generator:
-        source = MakeGenerator(options.kind);
-        break;
+    case Traffic::None: source.reset(); return true;
+    case Traffic::Generator: source = MakeGenerator(options.kind); break;
     case Traffic::Replay: {
         std::vector<CanFrame> frames;
         if (!LoadCandump(options.replayFile, frames, error))
@@ -49,9 +42,7 @@ bool MakeTraffic(const Options &options, std::unique_ptr<TrafficSource> &source,
         source = MakeReplay(std::move(frames), options.replayFast, options.replayLoop);
         break;
     }
-    case Traffic::Flood:
-        source = MakeFlood(options.floodIds);
-        break;
+    case Traffic::Flood: source = MakeFlood(options.floodIds); break;
     }
     if (options.frameLimit > 0)
         source = MakeLimited(std::move(source), options.frameLimit);

@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
-#include "LogText.h"
 #include "Timeline.h"
+#include "capture/LogText.h"
 
 namespace vektalog {
 

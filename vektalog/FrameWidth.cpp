@@ -2,13 +2,12 @@
 
 #include <algorithm>
 
-#include "AdapterEncoding.h"
-#include "LogText.h"
+#include "capture/AdapterEncoding.h"
+#include "capture/LogText.h"
 
 namespace vektalog {
 
 namespace {
-
 
 bool CarriesFrame(const MessageBytes &m, const FrameLine &frame)
 {
@@ -64,8 +63,8 @@ bool FrameIsExtended(const FrameLine &frame, const AdapterMessage *raw, const Ad
     }
     // Adapter kind unknown: the decoding that gives the logged identifier.
     if (standard != frame.id && extendedId != frame.id) {
-        problem = where + " does not decode to the identifier logged (11-bit gives " + Hex8(standard) +
-                  ", 29-bit " + Hex8(extendedId) + ")";
+        problem = where + " does not decode to the identifier logged (11-bit gives " + Hex8(standard) + ", 29-bit " +
+                  Hex8(extendedId) + ")";
         return false;
     }
     if (standard != extendedId)

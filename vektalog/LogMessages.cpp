@@ -1,6 +1,6 @@
 #include "LogMessages.h"
 
-#include "AsciiText.h"
+#include "capture/AsciiText.h"
 
 namespace vektalog {
 

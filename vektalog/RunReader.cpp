@@ -1,10 +1,10 @@
 #include "RunReader.h"
 
-#include "AdapterProtocol.h"
 #include "FrameWidth.h"
 #include "LogLines.h"
 #include "LogName.h"
-#include "LogText.h"
+#include "capture/AdapterProtocol.h"
+#include "capture/LogText.h"
 
 namespace vektalog {
 

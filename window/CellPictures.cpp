@@ -34,7 +34,9 @@ size_t CellPictures::KeyHash::operator()(const Key &key) const
     return hash;
 }
 
-CellPictures::CellPictures(const QFont &font) : font_(font) {}
+CellPictures::CellPictures(const QFont &font) : font_(font)
+{
+}
 
 void CellPictures::Draw(QPainter &canvas, const QRect &cell, const CellLook &look)
 {

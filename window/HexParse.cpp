@@ -1,7 +1,7 @@
 #include "HexParse.h"
 
-#include "AsciiText.h"
 #include "SettingsFile.h"
+#include "capture/AsciiText.h"
 
 namespace {
 
@@ -28,5 +28,8 @@ std::optional<uint32_t> ParseHex8(std::string_view text)
 
 std::string NotHexText(std::string_view text)
 {
-    return "'" + std::string(text) + "' is not a valid hexadecimal value";
+    // Built in steps: GCC 12 misreads a literal added to a string as overlapping.
+    std::string message = "'";
+    message.append(text).append("' is not a valid hexadecimal value");
+    return message;
 }

@@ -7,8 +7,8 @@
 #include <string_view>
 #include <tuple>
 
-#include "AsciiText.h"
-#include "SerialDevice.h"
+#include "capture/AsciiText.h"
+#include "capture/SerialDevice.h"
 
 namespace {
 

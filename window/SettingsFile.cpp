@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <memory>
 
-#include "AsciiText.h"
+#include "capture/AsciiText.h"
 
 namespace {
 

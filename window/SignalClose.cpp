@@ -3,7 +3,7 @@
 #include <QSocketNotifier>
 #include <QWidget>
 
-#include "EndSignals.h"
+#include "capture/EndSignals.h"
 
 void CloseOnEndSignals(QWidget &window)
 {

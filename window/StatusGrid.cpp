@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <charconv>
 
-#include "LogText.h"
+#include "capture/LogText.h"
 
 CellString::CellString(std::string_view text)
 {

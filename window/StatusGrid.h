@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "FrameTable.h"
+#include "capture/FrameTable.h"
 
 namespace StatusColumn {
 constexpr int kId = 0;

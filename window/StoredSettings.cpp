@@ -13,7 +13,8 @@ constexpr size_t kFirstPlacement = 18;
 }  // namespace Line
 
 template <size_t N>
-std::optional<std::string> ReadIntegers(const SettingsText &text, size_t first, std::array<std::optional<int32_t>, N> &values)
+std::optional<std::string> ReadIntegers(const SettingsText &text, size_t first,
+                                        std::array<std::optional<int32_t>, N> &values)
 {
     for (size_t i = 0; i < N; ++i) {
         const std::string line = text.Line(first + i);

@@ -14,8 +14,8 @@ struct StoredSettings {
     std::optional<std::string> port;
     // Adapter kind, sample point, SJW, identifier length of group 1 and 2.
     std::array<std::optional<int32_t>, 5> indexes;
-    std::array<std::optional<bool>, 2> checks;      // "Adapter LOG", "CAN LOG"
-    std::array<std::optional<int32_t>, 2> numbers;  // CAN bit rate, RTO
+    std::array<std::optional<bool>, 2> checks;        // "Adapter LOG", "CAN LOG"
+    std::array<std::optional<int32_t>, 2> numbers;    // CAN bit rate, RTO
     std::array<std::optional<std::string>, 8> texts;  // RADR11, RADR12, RMSK1, RADR21..RADR24, RMSK2
     std::array<std::optional<int32_t>, 4> placement;  // height, width, top, left
 };

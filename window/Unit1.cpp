@@ -222,10 +222,9 @@ void TForm1::CreateStatus()
 
 void TForm1::SetTabOrder()
 {
-    QWidget *const order[] = {Button1,   Button2,   ComboBox1, Edit2,     SpinEdit3, Button3,
-                              Edit3,     CheckBox1, CheckBox2, SpinEdit1, ComboBox2, Edit1,
-                              Edit4,     StringGrid1, ComboBox3, ComboBox4, ComboBox5, ComboBox6,
-                              Edit5,     Edit6,     Edit7,     Edit8};
+    QWidget *const order[] = {Button1,   Button2,   ComboBox1, Edit2, SpinEdit3, Button3,     Edit3,     CheckBox1,
+                              CheckBox2, SpinEdit1, ComboBox2, Edit1, Edit4,     StringGrid1, ComboBox3, ComboBox4,
+                              ComboBox5, ComboBox6, Edit5,     Edit6, Edit7,     Edit8};
     for (size_t i = 1; i < std::size(order); ++i)
         setTabOrder(order[i - 1], order[i]);
 }

@@ -14,19 +14,19 @@
 #include "CellPictures.h"
 #include "DropDownComboBox.h"
 #include "ErrorBox.h"
-#include "ErrorText.h"
 #include "HexParse.h"
 #include "SettingsFile.h"
 #include "SpinEdit.h"
 #include "StatusGrid.h"
 #include "StringGrid.h"
-#include "AdapterProtocol.h"
-#include "Unit2.h"
+#include "capture/AdapterProtocol.h"
+#include "capture/ErrorText.h"
+#include "capture/Unit2.h"
 
 namespace {
 
-constexpr QRgb kTextColour = 0xFF000000;          // black
-constexpr QRgb kChangedColour = 0xFFFF0000;       // red
+constexpr QRgb kTextColour = 0xFF000000;     // black
+constexpr QRgb kChangedColour = 0xFFFF0000;  // red
 
 std::optional<std::string> CopyHex(const QLineEdit *edit, RelaxedAtomic<uint32_t> &field, const QComboBox *bits)
 {
@@ -54,7 +54,8 @@ QString StateText(int32_t state)
 {
     switch (state) {
     case CaptureState::kIdle: return QStringLiteral("Простой");
-    case CaptureState::kOpening: return QStringLiteral("Открытие ") + QString::fromStdString(LoadText(CaptureControl.portName));
+    case CaptureState::kOpening:
+        return QStringLiteral("Открытие ") + QString::fromStdString(LoadText(CaptureControl.portName));
     case CaptureState::kReceiving: return QStringLiteral("Обмен (- мс)");
     // One text for either kind: operators know the state by this text,
     // whichever adapter they chose.
@@ -66,7 +67,8 @@ QString StateText(int32_t state)
 QString ErrorsText(int32_t kind, uint32_t sysError)
 {
     const std::string_view kindText = ErrorKindText(kind);
-    QString text = kindText.empty() ? QStringLiteral("-") : QString::fromUtf8(kindText.data(), qsizetype(kindText.size()));
+    QString text =
+        kindText.empty() ? QStringLiteral("-") : QString::fromUtf8(kindText.data(), qsizetype(kindText.size()));
     text += u'/';
     text += sysError != 0 ? QString::fromStdString(SystemErrorText(sysError)) : QStringLiteral("-");
     return text;
@@ -167,7 +169,8 @@ void TForm1::StringGrid1DrawCell(QPainter *Canvas, int ACol, int ARow, const QRe
 {
     const bool tableEmpty = CaptureControl.frameCount.load(std::memory_order_acquire) == 0;
     const FrameEntry &entry = CaptureControl.frames[std::clamp(ARow, 0, kFrameTableSize - 1)];
-    const CellLook look{CellText(entry, ACol, tableEmpty), ACol == StatusColumn::kCount ? Qt::AlignRight : Qt::AlignHCenter,
+    const CellLook look{CellText(entry, ACol, tableEmpty),
+                        ACol == StatusColumn::kCount ? Qt::AlignRight : Qt::AlignHCenter,
                         CellChanged(entry, ACol) ? kChangedColour : kTextColour, Canvas->brush().color().rgba()};
     cellPictures_->Draw(*Canvas, Rect, look);
     Canvas->setBrush(Qt::white);

@@ -22,8 +22,8 @@
 #include "StatusGrid.h"
 #include "StoredSettings.h"
 #include "StringGrid.h"
-#include "Unit2.h"
 #include "Version.h"
+#include "capture/Unit2.h"
 
 namespace {
 

@@ -40,8 +40,8 @@ std::string UserFilesFolder()
 {
     const char *dataHome = std::getenv("XDG_DATA_HOME");
     // A relative value is to be ignored, so the working folder plays no part.
-    const std::filesystem::path base = IsAbsolute(dataHome) ? std::filesystem::path(dataHome)
-                                                            : std::filesystem::path(HomeFolder()) / ".local/share";
+    const std::filesystem::path base =
+        IsAbsolute(dataHome) ? std::filesystem::path(dataHome) : std::filesystem::path(HomeFolder()) / ".local/share";
     return (base / kFolderName).string() + '/';
 }
 

@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "platform/WideText.h"
+#include "capture/platform/WideText.h"
 
 namespace {
 

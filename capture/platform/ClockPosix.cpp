@@ -1,6 +1,6 @@
 // Time services on Linux: the monotonic clock, and the kernel's fixed timer
 // resolution standing in for an adjustable system timer.
-#include "Clock.h"
+#include "capture/Clock.h"
 
 #include <time.h>
 

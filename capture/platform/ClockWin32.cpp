@@ -1,7 +1,7 @@
 // Time services on Windows: the multimedia millisecond counter, and the
 // system timer resolution through ntdll, which exports no import library
 // entry for it.
-#include "Clock.h"
+#include "capture/Clock.h"
 
 #include <windows.h>
 

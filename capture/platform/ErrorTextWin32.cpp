@@ -1,11 +1,11 @@
 // Error texts on Windows come from the system message table in the user's
 // language, as wide text turned into UTF-8.
-#include "ErrorText.h"
+#include "capture/ErrorText.h"
 
 #include <windows.h>
 
-#include "MessageTrim.h"
 #include "WideText.h"
+#include "capture/MessageTrim.h"
 
 namespace {
 constexpr DWORD kMessageChars = 256;

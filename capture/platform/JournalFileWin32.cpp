@@ -1,7 +1,7 @@
 // The journal's files on Windows: LockFileEx for the lock, FlushFileBuffers
 // for durability. The journal is opened with delete sharing, so that its
 // holder can remove it while the lock still keeps others out.
-#include "JournalFile.h"
+#include "capture/JournalFile.h"
 
 #include <windows.h>
 
@@ -9,12 +9,11 @@
 
 #include "LastErrorWin32.h"
 #include "WideText.h"
+#include "WriteAllWin32.h"
 
 namespace {
 
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-// ReadFile and WriteFile take 32-bit counts; long texts go in several calls.
-constexpr size_t kMaxCallBytes = 1u << 30;
 
 HANDLE AsHandle(void *handle)
 {
@@ -75,17 +74,7 @@ uint32_t JournalFile::Append(const char *bytes, size_t size)
 {
     if (const uint32_t code = SeekTo(AsHandle(handle_), 0, FILE_END))
         return code;
-    while (size > 0) {
-        const auto chunk = static_cast<DWORD>(std::min(size, kMaxCallBytes));
-        DWORD written = 0;
-        if (!WriteFile(AsHandle(handle_), bytes, chunk, &written, nullptr))
-            return LastErrorCode();
-        if (written == 0)
-            return ERROR_WRITE_FAULT;
-        bytes += written;
-        size -= written;
-    }
-    return 0;
+    return WriteAll(AsHandle(handle_), bytes, size);
 }
 
 uint32_t JournalFile::Sync()

@@ -1,4 +1,4 @@
-#include "LogFile.h"
+#include "capture/LogFile.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -1,6 +1,6 @@
 // Appending the log on Windows: the file is opened for writing at its end,
 // and a failed write is cut back to the length the file had before.
-#include "LogFile.h"
+#include "capture/LogFile.h"
 
 #include <windows.h>
 
@@ -8,26 +8,9 @@
 
 #include "LastErrorWin32.h"
 #include "WideText.h"
+#include "WriteAllWin32.h"
 
 namespace {
-
-// WriteFile takes a 32-bit count; long pieces go in several calls.
-constexpr size_t kMaxWriteBytes = 1u << 30;
-
-uint32_t WriteAll(HANDLE file, const char *bytes, size_t size)
-{
-    while (size > 0) {
-        const auto chunk = static_cast<DWORD>(std::min(size, kMaxWriteBytes));
-        DWORD written = 0;
-        if (!WriteFile(file, bytes, chunk, &written, nullptr))
-            return LastErrorCode();
-        if (written == 0)
-            return ERROR_WRITE_FAULT;
-        bytes += written;
-        size -= written;
-    }
-    return 0;
-}
 
 uint32_t Restore(HANDLE file, LARGE_INTEGER size)
 {

@@ -1,7 +1,7 @@
 // The serial device on Linux: termios2 for exact rates, poll for per-byte
 // read waits, TIOCEXCL plus flock for exclusive use, the modem-control
 // ioctls for DTR and RTS.
-#include "SerialDevice.h"
+#include "capture/SerialDevice.h"
 
 #include <asm/termbits.h>
 #include <fcntl.h>
@@ -17,7 +17,7 @@
 #include <optional>
 #include <string_view>
 
-#include "AsciiText.h"
+#include "capture/AsciiText.h"
 
 namespace {
 
@@ -164,7 +164,10 @@ uint32_t SerialDevice::GetState(LineConfig &config)
     if (::ioctl(fd_, TCGETS2, &tio) != 0)
         return LastError();
     config.BaudRate = tio.c_ospeed;
-    config.ByteSize = (tio.c_cflag & CSIZE) == CS8 ? 8 : (tio.c_cflag & CSIZE) == CS7 ? 7 : (tio.c_cflag & CSIZE) == CS6 ? 6 : 5;
+    config.ByteSize = (tio.c_cflag & CSIZE) == CS8   ? 8
+                      : (tio.c_cflag & CSIZE) == CS7 ? 7
+                      : (tio.c_cflag & CSIZE) == CS6 ? 6
+                                                     : 5;
     config.Parity = (tio.c_cflag & PARENB) ? ((tio.c_cflag & PARODD) ? 1 : 2) : 0;
     config.StopBits = (tio.c_cflag & CSTOPB) ? 2 : 0;
     config.flagWord = 1;

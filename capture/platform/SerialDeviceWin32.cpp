@@ -1,6 +1,6 @@
 // The serial device on Windows: the communications API itself, one call per
 // operation, blocking, without overlapped I/O.
-#include "SerialDevice.h"
+#include "capture/SerialDevice.h"
 
 #include <windows.h>
 

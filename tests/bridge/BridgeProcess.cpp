@@ -10,7 +10,8 @@
 #include <fstream>
 #include <sstream>
 
-#include "Waiting.h"
+#include "tests/capture/TestSupport.h"
+#include "tests/support/Waiting.h"
 
 extern char **environ;
 
@@ -19,14 +20,6 @@ namespace bridge_test {
 namespace {
 
 constexpr mode_t kOutputMode = 0644;
-
-std::string ReadAll(const std::string &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 }  // namespace
 
@@ -44,8 +37,9 @@ BridgeProcess::BridgeProcess(const std::vector<std::string> &args, const std::st
         return;
     const int flags = O_WRONLY | O_CREAT | O_TRUNC;
     const bool ready =
-        (outFd >= 0 ? posix_spawn_file_actions_adddup2(&actions, outFd, STDOUT_FILENO)
-                    : posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outPath_.c_str(), flags, kOutputMode)) == 0 &&
+        (outFd >= 0
+             ? posix_spawn_file_actions_adddup2(&actions, outFd, STDOUT_FILENO)
+             : posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outPath_.c_str(), flags, kOutputMode)) == 0 &&
         posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errPath_.c_str(), flags, kOutputMode) == 0;
     if (!ready || ::posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ) != 0)
         pid_ = -1;
@@ -60,12 +54,12 @@ BridgeProcess::~BridgeProcess()
 
 std::string BridgeProcess::Out() const
 {
-    return ReadAll(outPath_);
+    return testing_support::ReadFile(outPath_);
 }
 
 std::string BridgeProcess::Err() const
 {
-    return ReadAll(errPath_);
+    return testing_support::ReadFile(errPath_);
 }
 
 size_t BridgeProcess::OutLines() const

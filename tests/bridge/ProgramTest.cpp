@@ -10,10 +10,10 @@
 #include <fstream>
 
 #include "BridgeProcess.h"
-#include "Simulator.h"
-#include "TempDir.h"
-#include "TestSupport.h"
-#include "Waiting.h"
+#include "sim/Simulator.h"
+#include "tests/capture/TestSupport.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/Waiting.h"
 
 namespace {
 
@@ -27,7 +27,6 @@ size_t Count(const std::string &text, const std::string &part)
         ++count;
     return count;
 }
-
 
 // A file the window wrote: TRILOX, sample point 75, SJW 10, group 1 29-bit,
 // "Adapter LOG" on, 250 kbit/s, RTO 500.
@@ -43,9 +42,9 @@ TEST(SettingsFileTest, RunsTheWindowsSetUpWithOptionsOnTop)
     std::ofstream(settings) << "COM7\r\n1\r\n3\r\n1\r\n1\r\n0\r\n-1\r\n0\r\n250000\r\n500\r\n"
                                "18DAF110\r\n000007E8\r\n1FFFFFFF\r\n000007E1\r\n000007E9\r\n000007E2\r\n000007EA\r\n"
                                "00000FFF\r\n274\r\n409\r\n10\r\n20\r\n";
-    BridgeProcess bridge({"--settings", settings, "--sjw", "20", "--log-dir", dir.path().string(), "--candump",
-                          simulator.PortPath()},
-                         dir.path().string());
+    BridgeProcess bridge(
+        {"--settings", settings, "--sjw", "20", "--log-dir", dir.path().string(), "--candump", simulator.PortPath()},
+        dir.path().string());
     ASSERT_TRUE(WaitFor([&] { return bridge.OutLines() > 0; })) << bridge.Err();
     bridge.Signal(SIGINT);
     ASSERT_EQ(bridge.WaitExit(), 0) << bridge.Err();
@@ -116,5 +115,31 @@ TEST(SlowReaderTest, DropsAreCountedAndNothingBlocks)
     ASSERT_NE(summary, std::string::npos) << err;
     EXPECT_EQ(err.find(" 0 dropped", summary), std::string::npos) << err;
 }
+
+// Each of the signals a session's end or an operator sends ends the capture
+// as Stop does: the capture log written, the summary said, exit status 0.
+class EndSignalTest : public ::testing::TestWithParam<int> {};
+
+TEST_P(EndSignalTest, EndsTheRunWithItsLogAndExitZero)
+{
+    const TempDir dir;
+    vektasim::Options options;
+    options.linkPath = (dir.path() / "ttyUSB0").string();
+    vektasim::Simulator simulator(options);
+    std::string error;
+    ASSERT_TRUE(simulator.Start(error)) << error;
+    BridgeProcess bridge({"--candump", "--can-log", "--log-dir", dir.path().string(), options.linkPath},
+                         dir.path().string());
+    ASSERT_TRUE(WaitFor([&] { return bridge.OutLines() > 10; })) << bridge.Err();
+    bridge.Signal(GetParam());
+    ASSERT_EQ(bridge.WaitExit(), 0) << bridge.Err();
+    const std::string err = bridge.Err();
+    EXPECT_NE(err.find(std::string("SIG") + sigabbrev_np(GetParam()) + ": stopping"), std::string::npos) << err;
+    EXPECT_NE(err.find(" frames received"), std::string::npos) << err;
+    EXPECT_EQ(dir.LogFiles().size(), 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, EndSignalTest, ::testing::Values(SIGTERM, SIGHUP, SIGINT),
+                         [](const auto &info) { return std::string("SIG") + sigabbrev_np(info.param); });
 
 }  // namespace

@@ -10,11 +10,11 @@
 #include <sstream>
 
 #include "BridgeProcess.h"
-#include "RunProgram.h"
-#include "Simulator.h"
-#include "TempDir.h"
-#include "TestSupport.h"
-#include "Waiting.h"
+#include "sim/Simulator.h"
+#include "tests/capture/TestSupport.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/Waiting.h"
+#include "tests/vektalog/RunProgram.h"
 
 namespace {
 
@@ -54,7 +54,8 @@ std::vector<Line> ParseLines(const std::string &text)
     for (std::string time, iface, frame; in >> time >> iface >> frame;) {
         Line line;
         EXPECT_EQ(time.size(), time.find('.') + 8) << time << ": six decimals in brackets";
-        line.timeUs = std::stoull(time.substr(1, time.find('.') - 1)) * 1000000 + std::stoull(time.substr(time.find('.') + 1, 6));
+        line.timeUs =
+            std::stoull(time.substr(1, time.find('.') - 1)) * 1000000 + std::stoull(time.substr(time.find('.') + 1, 6));
         line.iface = iface;
         const size_t hash = frame.find('#');
         line.extended = hash == 8;
@@ -89,7 +90,8 @@ void ExpectPythonCan(const std::string &candump, const std::vector<Line> &lines,
         if (length > 0)
             in >> data;
         ASSERT_LT(i, lines.size());
-        const uint64_t timeUs = std::stoull(time.substr(0, time.find('.'))) * 1000000 + std::stoull(time.substr(time.find('.') + 1));
+        const uint64_t timeUs =
+            std::stoull(time.substr(0, time.find('.'))) * 1000000 + std::stoull(time.substr(time.find('.') + 1));
         // A double holds 16 digits: the last microsecond may round.
         ASSERT_LE(timeUs > lines[i].timeUs ? timeUs - lines[i].timeUs : lines[i].timeUs - timeUs, 1u) << "frame " << i;
         ASSERT_EQ(std::stoul(id, nullptr, 16), lines[i].id) << "frame " << i;
@@ -156,7 +158,8 @@ TEST_P(TraceTest, ComesOutWholeAndIsReadBack)
     BridgeProcess bridge(args, dir.path().string());
     ASSERT_TRUE(bridge.Started());
     ASSERT_TRUE(WaitFor([&] { return bridge.OutLines() >= trace.size(); }, kCaptureSlack))
-        << bridge.OutLines() << " of " << trace.size() << "\n" << bridge.Err();
+        << bridge.OutLines() << " of " << trace.size() << "\n"
+        << bridge.Err();
     bridge.Signal(SIGTERM);
     ASSERT_EQ(bridge.WaitExit(), 0) << bridge.Err();
     simulator.Stop();
@@ -174,8 +177,8 @@ TEST_P(TraceTest, ComesOutWholeAndIsReadBack)
     }
     const std::string err = bridge.Err();
     EXPECT_NE(err.find("SIGTERM"), std::string::npos) << err;
-    EXPECT_NE(err.find(std::to_string(trace.size()) + " frames received; standard output: " +
-                       std::to_string(trace.size()) + " forwarded, 0 dropped"),
+    EXPECT_NE(err.find(std::to_string(trace.size()) +
+                       " frames received; standard output: " + std::to_string(trace.size()) + " forwarded, 0 dropped"),
               std::string::npos)
         << err;
     // The capture log as the window writes it, every frame in it.

@@ -5,11 +5,11 @@
 #include <algorithm>
 #include <cerrno>
 
-#include "CaseNames.h"
 #include "SimSupport.h"
 #include "StepClock.h"
 #include "TestSupport.h"
-#include "Unit2.h"
+#include "capture/Unit2.h"
+#include "tests/support/CaseNames.h"
 
 namespace {
 

@@ -9,8 +9,8 @@
 #include <cstdio>
 #include <string>
 
-#include "Unit2.h"
-#include "Waiting.h"
+#include "capture/Unit2.h"
+#include "tests/support/Waiting.h"
 
 namespace {
 

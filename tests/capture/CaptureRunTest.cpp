@@ -8,14 +8,14 @@
 #include <set>
 #include <thread>
 
-#include "CaseNames.h"
 #include "ExpectedTable.h"
-#include "ExpectedWire.h"
 #include "SimSupport.h"
 #include "StepClock.h"
-#include "Simulator.h"
 #include "TestSupport.h"
-#include "Unit2.h"
+#include "capture/Unit2.h"
+#include "sim/Simulator.h"
+#include "tests/support/CaseNames.h"
+#include "tests/support/ExpectedWire.h"
 
 namespace {
 
@@ -72,9 +72,9 @@ struct InitCase {
 };
 
 // Group 2 as 29-bit: 0x18DAF110 and its neighbours, the mask without the mark.
-const Bytes kFilters29 = {0x53, 0x20, 0xFC, 0x00, 0x00, 0x00, 0xFD, 0x00, 0x00, 0x00, 0xC6, 0x5A, 0xF1, 0x10,
-                          0x00, 0x40, 0x07, 0xE9, 0x00, 0x40, 0x07, 0xE2, 0x00, 0x40, 0x07, 0xEA, 0xFF, 0x1C,
-                          0x00, 0x00, 0x00, 0x00, 0x0F, 0xFF};
+const Bytes kFilters29 = {0x53, 0x20, 0xFC, 0x00, 0x00, 0x00, 0xFD, 0x00, 0x00, 0x00, 0xC6, 0x5A,
+                          0xF1, 0x10, 0x00, 0x40, 0x07, 0xE9, 0x00, 0x40, 0x07, 0xE2, 0x00, 0x40,
+                          0x07, 0xEA, 0xFF, 0x1C, 0x00, 0x00, 0x00, 0x00, 0x0F, 0xFF};
 
 class Initialisation : public CaptureRun, public ::testing::WithParamInterface<InitCase> {};
 
@@ -104,7 +104,8 @@ TEST_P(Initialisation, SendsTheExactCommandSequence)
     const auto messages = AllLogMessages(dir);
     EXPECT_TRUE(Contains(messages, "Open " + sim->PortPath() + " Baud=833333(833333) RTO=1000"));
     const std::string group2 = (c.radr21 & 0x80000000u) ? "29" : "11";
-    EXPECT_TRUE(Contains(messages, "CAN11 CAN" + group2 + " SPEED=" + std::to_string(c.canBaud) + "b/s SAMP=80% SJW=15%"));
+    EXPECT_TRUE(
+        Contains(messages, "CAN11 CAN" + group2 + " SPEED=" + std::to_string(c.canBaud) + "b/s SAMP=80% SJW=15%"));
     EXPECT_TRUE(Contains(messages, "--- Start Init Adapter ---"));
     EXPECT_TRUE(Contains(messages, "--- End Init Adapter ---"));
     EXPECT_TRUE(Contains(messages, "TxD: 57 01 03 "));
@@ -116,30 +117,41 @@ constexpr uint32_t kLine = 833333;
 
 INSTANTIATE_TEST_SUITE_P(
     Adapters, Initialisation,
-    ::testing::Values(InitCase{"vekta",
-                               vektasim::Kind::Vekta,
-                               500000,
-                               {{0x5F, 0x00}, {0x52, 0x00}, {0x55, 0x03, 0x81, 0xFE, 0x03}, kFilters, {0x52, 0x00},
-                                {0x57, 0x01, 0x03}},
-                               {kLine, kLine, kLine, kLine, kLine, kLine}},
-                      InitCase{"trilox",
-                               vektasim::Kind::Trilox,
-                               500000,
-                               {TriloxSetup(), {0x5F, 0x00}, {0x52, 0x00}, {0x55, 0x03, 0x81, 0xFE, 0x03}, kFilters,
-                                {0x52, 0x00}, {0x57, 0x01, 0x03}},
-                               {2000000, kLine, kLine, kLine, kLine, kLine, kLine}},
-                      InitCase{"trilox_group2_29bit",
-                               vektasim::Kind::Trilox,
-                               500000,
-                               {TriloxSetup(), {0x5F, 0x00}, {0x52, 0x00}, {0x55, 0x03, 0x81, 0xFE, 0x03}, kFilters29,
-                                {0x52, 0x00}, {0x57, 0x01, 0x03}},
-                               {2000000, kLine, kLine, kLine, kLine, kLine, kLine},
-                               0x80000000u | 0x18DAF110},
-                      InitCase{"rate_out_of_range_sends_no_speed",
-                               vektasim::Kind::Vekta,
-                               15624,
-                               {{0x5F, 0x00}, {0x52, 0x00}, kFilters, {0x52, 0x00}, {0x57, 0x01, 0x03}},
-                               {kLine, kLine, kLine, kLine, kLine}}),
+    ::testing::Values(
+        InitCase{
+            "vekta",
+            vektasim::Kind::Vekta,
+            500000,
+            {{0x5F, 0x00}, {0x52, 0x00}, {0x55, 0x03, 0x81, 0xFE, 0x03}, kFilters, {0x52, 0x00}, {0x57, 0x01, 0x03}},
+            {kLine, kLine, kLine, kLine, kLine, kLine}},
+        InitCase{"trilox",
+                 vektasim::Kind::Trilox,
+                 500000,
+                 {TriloxSetup(),
+                  {0x5F, 0x00},
+                  {0x52, 0x00},
+                  {0x55, 0x03, 0x81, 0xFE, 0x03},
+                  kFilters,
+                  {0x52, 0x00},
+                  {0x57, 0x01, 0x03}},
+                 {2000000, kLine, kLine, kLine, kLine, kLine, kLine}},
+        InitCase{"trilox_group2_29bit",
+                 vektasim::Kind::Trilox,
+                 500000,
+                 {TriloxSetup(),
+                  {0x5F, 0x00},
+                  {0x52, 0x00},
+                  {0x55, 0x03, 0x81, 0xFE, 0x03},
+                  kFilters29,
+                  {0x52, 0x00},
+                  {0x57, 0x01, 0x03}},
+                 {2000000, kLine, kLine, kLine, kLine, kLine, kLine},
+                 0x80000000u | 0x18DAF110},
+        InitCase{"rate_out_of_range_sends_no_speed",
+                 vektasim::Kind::Vekta,
+                 15624,
+                 {{0x5F, 0x00}, {0x52, 0x00}, kFilters, {0x52, 0x00}, {0x57, 0x01, 0x03}},
+                 {kLine, kLine, kLine, kLine, kLine}}),
     CaseName());
 
 TEST_F(CaptureRun, StopDuringTheFirstCommandsSendsNoFilters)

@@ -4,10 +4,10 @@
 
 #include <cerrno>
 
-#include "CaseNames.h"
 #include "SimSupport.h"
 #include "TestSupport.h"
-#include "Unit2.h"
+#include "capture/Unit2.h"
+#include "tests/support/CaseNames.h"
 
 namespace {
 
@@ -54,14 +54,16 @@ TEST_P(CommandWrite, SetsOnlyItsOwnErrorField)
     cap.thread->ClosePort();
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Line, CommandWrite,
-    ::testing::Values(
-        WriteCase{"short_write_on_a_held_line",
-                  [](vektasim::Simulator &sim, std::string &error) { return sim.HoldOutput(true, error); },
-                  [](vektasim::Simulator &) {}, kEarlierSysError, ErrorKind::kTxD},
-        WriteCase{"failed_write_after_a_hang_up", [](vektasim::Simulator &, std::string &) { return true; },
-                  [](vektasim::Simulator &sim) { sim.Unplug(); }, EIO, kEarlierErrorKind}),
-    CaseName());
+INSTANTIATE_TEST_SUITE_P(Line, CommandWrite,
+                         ::testing::Values(WriteCase{"short_write_on_a_held_line",
+                                                     [](vektasim::Simulator &sim, std::string &error) {
+                                                         return sim.HoldOutput(true, error);
+                                                     },
+                                                     [](vektasim::Simulator &) {}, kEarlierSysError, ErrorKind::kTxD},
+                                           WriteCase{"failed_write_after_a_hang_up",
+                                                     [](vektasim::Simulator &, std::string &) { return true; },
+                                                     [](vektasim::Simulator &sim) { sim.Unplug(); }, EIO,
+                                                     kEarlierErrorKind}),
+                         CaseName());
 
 }  // namespace

@@ -7,10 +7,10 @@
 #include <cstdio>
 
 #include "Figures.h"
-#include "Tmpfs.h"
 #include "SimSupport.h"
 #include "TestSupport.h"
-#include "Unit2.h"
+#include "Tmpfs.h"
+#include "capture/Unit2.h"
 
 namespace {
 
@@ -106,9 +106,8 @@ TEST_F(DiskFull, LinesAreKeptThenCountedAndTheLossIsReportedOnceSpaceIsBack)
     char first[11];
     char last[11];
     unsigned long long count = 0;
-    ASSERT_EQ(std::sscanf(lines[lossLine].message.c_str(), "Lost %llu log lines from %10s to %10s", &count, first,
-                          last),
-              3)
+    ASSERT_EQ(
+        std::sscanf(lines[lossLine].message.c_str(), "Lost %llu log lines from %10s to %10s", &count, first, last), 3)
         << lines[lossLine].message;
     EXPECT_EQ(count, lost);
     EXPECT_LE(lines[lossLine - 1].stampMs, std::stoul(first));

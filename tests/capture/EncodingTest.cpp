@@ -3,8 +3,8 @@
 #include <array>
 #include <vector>
 
-#include "AdapterEncoding.h"
-#include "CaseNames.h"
+#include "capture/AdapterEncoding.h"
+#include "tests/support/CaseNames.h"
 
 namespace {
 
@@ -32,23 +32,22 @@ TEST_P(SpeedEncoding, GivesBytesAndTexts)
     EXPECT_EQ(speed->sjwText, c.sjwText);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Rates, SpeedEncoding,
-    ::testing::Values(SpeedCase{500000, 80, 15, {0x81, 0xFE, 0x03}, "80%", "15%"},
-                      SpeedCase{1000000, 60, 5, {0x00, 0xFA, 0x07}, "60%", "5%"},
-                      SpeedCase{15625, 85, 20, {0xFF, 0xFF, 0x02}, "85%", "20%"},
-                      // rates that do not divide 1 MHz round to the next faster rate
-                      SpeedCase{400000, 80, 15, {0x81, 0xFE, 0x03}, "80%", "15%"},
-                      SpeedCase{800000, 80, 15, {0x80, 0xFE, 0x03}, "80%", "15%"},
-                      // clamping and rounding of the percentages
-                      SpeedCase{250000, 0, 0, {0x03, 0xFA, 0x07}, "60%", "5%"},
-                      SpeedCase{250000, 99, 100, {0xC3, 0xFF, 0x02}, "85%", "20%"},
-                      SpeedCase{250000, 77, 7, {0x03, 0xFD, 0x04}, "75%", "5%"},
-                      SpeedCase{250000, 63, 8, {0x43, 0xFB, 0x06}, "65%", "10%"},
-                      SpeedCase{250000, 62, 12, {0x43, 0xFA, 0x07}, "60%", "10%"},
-                      SpeedCase{250000, 68, 13, {0x83, 0xFC, 0x05}, "70%", "15%"},
-                      SpeedCase{125000, 82, 18, {0xC7, 0xFE, 0x03}, "80%", "20%"}),
-    testing_support::PrintedName());
+INSTANTIATE_TEST_SUITE_P(Rates, SpeedEncoding,
+                         ::testing::Values(SpeedCase{500000, 80, 15, {0x81, 0xFE, 0x03}, "80%", "15%"},
+                                           SpeedCase{1000000, 60, 5, {0x00, 0xFA, 0x07}, "60%", "5%"},
+                                           SpeedCase{15625, 85, 20, {0xFF, 0xFF, 0x02}, "85%", "20%"},
+                                           // rates that do not divide 1 MHz round to the next faster rate
+                                           SpeedCase{400000, 80, 15, {0x81, 0xFE, 0x03}, "80%", "15%"},
+                                           SpeedCase{800000, 80, 15, {0x80, 0xFE, 0x03}, "80%", "15%"},
+                                           // clamping and rounding of the percentages
+                                           SpeedCase{250000, 0, 0, {0x03, 0xFA, 0x07}, "60%", "5%"},
+                                           SpeedCase{250000, 99, 100, {0xC3, 0xFF, 0x02}, "85%", "20%"},
+                                           SpeedCase{250000, 77, 7, {0x03, 0xFD, 0x04}, "75%", "5%"},
+                                           SpeedCase{250000, 63, 8, {0x43, 0xFB, 0x06}, "65%", "10%"},
+                                           SpeedCase{250000, 62, 12, {0x43, 0xFA, 0x07}, "60%", "10%"},
+                                           SpeedCase{250000, 68, 13, {0x83, 0xFC, 0x05}, "70%", "15%"},
+                                           SpeedCase{125000, 82, 18, {0xC7, 0xFE, 0x03}, "80%", "20%"}),
+                         testing_support::PrintedName());
 
 TEST(SpeedEncodingRange, RefusesRatesOutsideTheAdapterRange)
 {
@@ -79,17 +78,16 @@ TEST_P(IdentifierEncoding, GivesWireBytes)
     EXPECT_EQ(EncodeIdentifier(c.value, c.extended, c.field), c.bytes);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Fields, IdentifierEncoding,
-    ::testing::Values(IdCase{0x7E0, false, IdField::Address, {0xFC, 0x00, 0x00, 0x00}},
-                      IdCase{0x7E1, false, IdField::Address, {0xFC, 0x04, 0x00, 0x00}},
-                      IdCase{0x7E8, false, IdField::Address, {0xFD, 0x00, 0x00, 0x00}},
-                      IdCase{0xFFF, false, IdField::Mask, {0xFF, 0x1C, 0x00, 0x00}},
-                      IdCase{0x800007E0, false, IdField::Address, {0xFC, 0x00, 0x00, 0x00}},
-                      IdCase{0x98DAF110, true, IdField::Address, {0xC6, 0x5A, 0xF1, 0x10}},
-                      IdCase{0x18DAF110, true, IdField::Mask, {0xC6, 0x1A, 0xF1, 0x10}},
-                      IdCase{0xFFFFFFFF, true, IdField::Mask, {0xFF, 0x1F, 0xFF, 0xFF}}),
-    testing_support::PrintedName());
+INSTANTIATE_TEST_SUITE_P(Fields, IdentifierEncoding,
+                         ::testing::Values(IdCase{0x7E0, false, IdField::Address, {0xFC, 0x00, 0x00, 0x00}},
+                                           IdCase{0x7E1, false, IdField::Address, {0xFC, 0x04, 0x00, 0x00}},
+                                           IdCase{0x7E8, false, IdField::Address, {0xFD, 0x00, 0x00, 0x00}},
+                                           IdCase{0xFFF, false, IdField::Mask, {0xFF, 0x1C, 0x00, 0x00}},
+                                           IdCase{0x800007E0, false, IdField::Address, {0xFC, 0x00, 0x00, 0x00}},
+                                           IdCase{0x98DAF110, true, IdField::Address, {0xC6, 0x5A, 0xF1, 0x10}},
+                                           IdCase{0x18DAF110, true, IdField::Mask, {0xC6, 0x1A, 0xF1, 0x10}},
+                                           IdCase{0xFFFFFFFF, true, IdField::Mask, {0xFF, 0x1F, 0xFF, 0xFF}}),
+                         testing_support::PrintedName());
 
 TEST(IdentifierDecoding, ReversesTheEncodingForEveryWidth)
 {

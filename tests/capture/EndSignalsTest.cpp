@@ -6,7 +6,7 @@
 #include <csignal>
 #include <initializer_list>
 
-#include "EndSignals.h"
+#include "capture/EndSignals.h"
 
 namespace {
 

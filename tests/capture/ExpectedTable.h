@@ -8,8 +8,8 @@
 #include <map>
 #include <vector>
 
-#include "Simulator.h"
-#include "Unit2.h"
+#include "capture/Unit2.h"
+#include "sim/Simulator.h"
 
 namespace testing_support {
 

@@ -6,7 +6,7 @@
 #include <fstream>
 #include <string>
 
-#include "Unit2.h"
+#include "capture/Unit2.h"
 
 namespace testing_support {
 

@@ -7,9 +7,9 @@
 #include <chrono>
 #include <mutex>
 
-#include "AdapterEncoding.h"
 #include "SimSupport.h"
 #include "TestSupport.h"
+#include "capture/AdapterEncoding.h"
 
 namespace {
 
@@ -84,10 +84,13 @@ void PrintTo(const SinkCase &c, std::ostream *out)
 }
 
 const SinkCase kSinkCases[] = {
-    {vektasim::Kind::Trilox, false,
+    {vektasim::Kind::Trilox,
+     false,
      {Frame(0x7E8, false, {2, 1, 0xC, 0, 0, 0, 0, 0}), Frame(0x18DAF110, true, {0xAA, 0xBB, 0xCC}),
       Frame(0x123, false, {}), Frame(0x7FF, true, {1})}},
-    {vektasim::Kind::Vekta, false, {Frame(0x7E8, false, {6, 0x41, 0}), Frame(0x100, false, {}), Frame(0x7DF, false, {2})}},
+    {vektasim::Kind::Vekta,
+     false,
+     {Frame(0x7E8, false, {6, 0x41, 0}), Frame(0x100, false, {}), Frame(0x7DF, false, {2})}},
     {vektasim::Kind::Vekta, true, {Frame(0x0CF00400, true, {0x50, 0x7D}), Frame(0x18F0233D, true, {})}},
 };
 
@@ -131,7 +134,7 @@ TEST_P(FrameSinkTest, GetsEveryFrameMarkedAndTimedAndEveryState)
         tabled += CaptureControl.frames[i].count;
     EXPECT_EQ(tabled, withData);
     EXPECT_EQ(sink.States(), (std::vector<int32_t>{CaptureState::kOpening, CaptureState::kInitialising,
-                                                    CaptureState::kReceiving, CaptureState::kIdle}));
+                                                   CaptureState::kReceiving, CaptureState::kIdle}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, FrameSinkTest, ::testing::ValuesIn(kSinkCases),

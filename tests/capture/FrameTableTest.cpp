@@ -4,7 +4,7 @@
 #include <memory>
 #include <vector>
 
-#include "Unit2.h"
+#include "capture/Unit2.h"
 
 namespace {
 

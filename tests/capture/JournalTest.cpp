@@ -11,14 +11,14 @@
 #include <filesystem>
 #include <fstream>
 
-#include "CaseNames.h"
 #include "Figures.h"
-#include "JournalFile.h"
-#include "LogText.h"
 #include "SimSupport.h"
 #include "TestSupport.h"
 #include "Tmpfs.h"
-#include "Unit2.h"
+#include "capture/JournalFile.h"
+#include "capture/LogText.h"
+#include "capture/Unit2.h"
+#include "tests/support/CaseNames.h"
 
 namespace {
 
@@ -119,16 +119,16 @@ TEST_P(Recovery, WritesTheJournalsWholeLinesIntoTheLogNamedAfterItsLastChange)
 const std::string kTwoLines = "0000000000: Open ttyUSB0\r\n0000001234: RxD(CAN): 000007E8: 01 \r\n";
 const std::string kClosing = "0000001234: " + std::string(kRecoveredLine) + "\r\n";
 
-INSTANTIATE_TEST_SUITE_P(
-    Journals, Recovery,
-    ::testing::Values(RecoveryCase{"whole_lines", kTwoLines, "", kTwoLines + kClosing},
-                      RecoveryCase{"appended_to_a_log_of_that_name", kTwoLines, "0000000007: Close COM1\r\n",
-                                   "0000000007: Close COM1\r\n" + kTwoLines + kClosing},
-                      RecoveryCase{"line_cut_off_by_the_crash", kTwoLines + "0000001240: RxD(C", "",
-                                   kTwoLines + kClosing},
-                      RecoveryCase{"empty_journal", "", "", ""},
-                      RecoveryCase{"no_whole_line", "0000000000: Op", "", ""}),
-    CaseName());
+INSTANTIATE_TEST_SUITE_P(Journals, Recovery,
+                         ::testing::Values(RecoveryCase{"whole_lines", kTwoLines, "", kTwoLines + kClosing},
+                                           RecoveryCase{"appended_to_a_log_of_that_name", kTwoLines,
+                                                        "0000000007: Close COM1\r\n",
+                                                        "0000000007: Close COM1\r\n" + kTwoLines + kClosing},
+                                           RecoveryCase{"line_cut_off_by_the_crash", kTwoLines + "0000001240: RxD(C",
+                                                        "", kTwoLines + kClosing},
+                                           RecoveryCase{"empty_journal", "", "", ""},
+                                           RecoveryCase{"no_whole_line", "0000000000: Op", "", ""}),
+                         CaseName());
 
 TEST(HeldJournal, IsLeftAloneByASecondProgramInTheSameFolder)
 {

@@ -7,12 +7,12 @@
 #include <cerrno>
 #include <filesystem>
 
-#include "CaseNames.h"
 #include "FailingAllocation.h"
 #include "Figures.h"
 #include "SimSupport.h"
 #include "TestSupport.h"
-#include "Unit2.h"
+#include "capture/Unit2.h"
+#include "tests/support/CaseNames.h"
 
 namespace {
 

@@ -13,10 +13,10 @@
 #include <deque>
 #include <filesystem>
 
-#include "CaseNames.h"
 #include "SimSupport.h"
 #include "TestSupport.h"
-#include "Unit2.h"
+#include "capture/Unit2.h"
+#include "tests/support/CaseNames.h"
 
 extern char **environ;
 
@@ -93,8 +93,7 @@ TEST_P(Kill, NextStartRecoversEveryLineUpToASecondBeforeOnceAndInOrder)
         options.throttle = true;  // line rate
     }
     auto sim = StartSimulator(options);
-    CaptureProgram program(dir.logPath(), sim->PortPath(),
-                           c.cutEvery);
+    CaptureProgram program(dir.logPath(), sim->PortPath(), c.cutEvery);
     ASSERT_TRUE(WaitFor([&] { return !sim->Received().empty(); }));
     std::deque<Sample> samples;
     const auto killAt = Clock::now() + c.after;
@@ -111,7 +110,9 @@ TEST_P(Kill, NextStartRecoversEveryLineUpToASecondBeforeOnceAndInOrder)
 
     // The next start: a capture thread that runs nothing.
     PrepareControl(CaptureControl, dir, "ttyNONE");
-    { CaptureThread thread; }
+    {
+        CaptureThread thread;
+    }
     const auto files = dir.LogFiles();
     ASSERT_FALSE(files.empty());
     const auto messages = AllLogMessages(dir);
@@ -152,7 +153,9 @@ TEST_P(Kill, NextStartRecoversEveryLineUpToASecondBeforeOnceAndInOrder)
 
     // A second start finds nothing more.
     const auto before = AllLogMessages(dir);
-    { CaptureThread thread; }
+    {
+        CaptureThread thread;
+    }
     EXPECT_EQ(AllLogMessages(dir), before);
     for (const auto &entry : fs::directory_iterator(dir.path()))
         EXPECT_NE(entry.path().extension(), ".journal") << entry.path();

@@ -7,11 +7,11 @@
 #include <thread>
 #include <vector>
 
-#include "CaseNames.h"
-#include "ErrorText.h"
 #include "Pty.h"
 #include "TestSupport.h"
-#include "Unit2.h"
+#include "capture/ErrorText.h"
+#include "capture/Unit2.h"
+#include "tests/support/CaseNames.h"
 
 namespace {
 
@@ -50,9 +50,9 @@ TEST_F(Link, OpenLogsTheReadBackRateAndTheSettings)
     thread().ClosePort();
     thread().OpenPort();
     EXPECT_EQ(control().state.load(), CaptureState::kOpening);
-    EXPECT_EQ(Messages(), (std::vector<std::string>{"Close " + pty.slave(),
-                                                    "Open " + pty.slave() + " Baud=833333(833333) RTO=1000",
-                                                    "CAN29 CAN11 SPEED=500000b/s SAMP=80% SJW=15%"}));
+    EXPECT_EQ(Messages(),
+              (std::vector<std::string>{"Close " + pty.slave(), "Open " + pty.slave() + " Baud=833333(833333) RTO=1000",
+                                        "CAN29 CAN11 SPEED=500000b/s SAMP=80% SJW=15%"}));
 }
 
 TEST_F(Link, CommandIsWrittenWholeAndItsAnswerLogged)
@@ -65,7 +65,10 @@ TEST_F(Link, CommandIsWrittenWholeAndItsAnswerLogged)
 
 TEST_F(Link, AnswerAfterAnotherMessageStillCounts)
 {
-    pty.Send(std::string("\x70\x05\xFD\x00\x00\x00\x11" "\x00\x00" "\x57\x01\x03", 12));
+    pty.Send(std::string("\x70\x05\xFD\x00\x00\x00\x11"
+                         "\x00\x00"
+                         "\x57\x01\x03",
+                         12));
     const uint8_t mode = 3;
     EXPECT_TRUE(thread().SendCommand(0x57, 1, &mode));
     EXPECT_EQ(Messages(), (std::vector<std::string>{"TxD: 57 01 03 ", "RxD: 70 05 FD 00 00 00 11 ", "RxD: No Data",
@@ -140,20 +143,49 @@ const std::string kPayload8("\x02\x01\x0C\x00\x00\x00\x00\x00", 8);
 INSTANTIATE_TEST_SUITE_P(
     Messages, FrameReading,
     ::testing::Values(
-        FrameCase{"vekta_11bit", 0, 0x7E0, std::string("\x70\x0C\xFD\x00\x00\x00", 6) + kPayload8, true, 0x7E8,
-                  {2, 1, 0x0C, 0, 0, 0, 0, 0}, "RxD: 70 0C FD 00 00 00 02 01 0C 00 00 00 00 00 "},
-        FrameCase{"vekta_group1_29bit", 0, 0x80000000, std::string("\xC6\x1A\xF1\x10", 4).insert(0, "\x70\x04"), true,
-                  0x18DAF110, {}, "RxD: 70 04 C6 1A F1 10 "},
-        FrameCase{"trilox_marked_29bit", 1, 0x7E0, std::string("\x70\x05\x91\x54\x56\x78\xAA", 7), true, 0x12345678,
-                  {0xAA}, "RxD: 70 05 91 54 56 78 AA "},
-        FrameCase{"trilox_unmarked_11bit", 1, 0x80000000, std::string("\x70\x05\xFD\x00\x00\x00\x01", 7), true, 0x7E8,
-                  {1}, "RxD: 70 05 FD 00 00 00 01 "},
+        FrameCase{"vekta_11bit",
+                  0,
+                  0x7E0,
+                  std::string("\x70\x0C\xFD\x00\x00\x00", 6) + kPayload8,
+                  true,
+                  0x7E8,
+                  {2, 1, 0x0C, 0, 0, 0, 0, 0},
+                  "RxD: 70 0C FD 00 00 00 02 01 0C 00 00 00 00 00 "},
+        FrameCase{"vekta_group1_29bit",
+                  0,
+                  0x80000000,
+                  std::string("\xC6\x1A\xF1\x10", 4).insert(0, "\x70\x04"),
+                  true,
+                  0x18DAF110,
+                  {},
+                  "RxD: 70 04 C6 1A F1 10 "},
+        FrameCase{"trilox_marked_29bit",
+                  1,
+                  0x7E0,
+                  std::string("\x70\x05\x91\x54\x56\x78\xAA", 7),
+                  true,
+                  0x12345678,
+                  {0xAA},
+                  "RxD: 70 05 91 54 56 78 AA "},
+        FrameCase{"trilox_unmarked_11bit",
+                  1,
+                  0x80000000,
+                  std::string("\x70\x05\xFD\x00\x00\x00\x01", 7),
+                  true,
+                  0x7E8,
+                  {1},
+                  "RxD: 70 05 FD 00 00 00 01 "},
         FrameCase{"other_type_dropped", 0, 0, std::string("\x55\x01\x07", 3), true, 0, {}, "RxD: 55 01 07 "},
         FrameCase{"count_zero", 0, 0, std::string("\x55\x00", 2), true, 0, {}, "RxD: 55 00 No Data"},
-        FrameCase{"count_below_identifier", 0, 0, std::string("\x70\x02\xFD\x00", 4), true, 0, {},
-                  "RxD: 70 02 FD 00 "},
-        FrameCase{"count_above_eight_data_bytes", 0, 0, std::string("\x70\x0D\xFD\x00\x00\x00", 6) + kPayload8 + "\x09",
-                  true, 0, {}, "RxD: 70 0D FD 00 00 00 02 01 0C 00 00 00 00 00 09 "},
+        FrameCase{"count_below_identifier", 0, 0, std::string("\x70\x02\xFD\x00", 4), true, 0, {}, "RxD: 70 02 FD 00 "},
+        FrameCase{"count_above_eight_data_bytes",
+                  0,
+                  0,
+                  std::string("\x70\x0D\xFD\x00\x00\x00", 6) + kPayload8 + "\x09",
+                  true,
+                  0,
+                  {},
+                  "RxD: 70 0D FD 00 00 00 02 01 0C 00 00 00 00 00 09 "},
         FrameCase{"silence", 0, 0, "", true, 0, {}, nullptr},
         FrameCase{"count_missing", 0, 0, "\x70", false, 0, {}, nullptr},
         FrameCase{"payload_cut_short", 0, 0, std::string("\x70\x0C\xFD\x00", 4), false, 0, {}, nullptr}),

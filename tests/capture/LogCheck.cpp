@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "TestSupport.h"
-#include "Unit2.h"
-#include "Waiting.h"
+#include "capture/Unit2.h"
+#include "tests/support/Waiting.h"
 
 namespace {
 
@@ -70,8 +70,8 @@ int main(int argc, char **argv)
         if (!IsCanLine(message))
             continue;
         if (FloodSequence(message, floodIds) != next) {
-            std::fprintf(stderr, "logcheck: frame %llu expected, found \"%s\"\n",
-                         static_cast<unsigned long long>(next), message.c_str());
+            std::fprintf(stderr, "logcheck: frame %llu expected, found \"%s\"\n", static_cast<unsigned long long>(next),
+                         message.c_str());
             return 1;
         }
         ++next;

@@ -4,12 +4,12 @@
 #include <filesystem>
 #include <iomanip>
 
-#include "CaseNames.h"
-#include "Clock.h"
-#include "LogText.h"
 #include "StepClock.h"
 #include "TestSupport.h"
-#include "Unit2.h"
+#include "capture/Clock.h"
+#include "capture/LogText.h"
+#include "capture/Unit2.h"
+#include "tests/support/CaseNames.h"
 
 namespace {
 
@@ -38,10 +38,8 @@ TEST_P(HexDumpCases, RendersUpperCasePairsEachFollowedByABlank)
 }
 
 INSTANTIATE_TEST_SUITE_P(Dumps, HexDumpCases,
-                         ::testing::Values(HexCase{{0x55, 0x03, 0x0A}, 1, 3, "55 03 0A "},
-                                           HexCase{{0xFF}, 1, 1, "FF "},
-                                           HexCase{{0xAB, 0xCD}, 2, 2, "CD "},
-                                           HexCase{{0x00}, 1, 0, "No Data"}),
+                         ::testing::Values(HexCase{{0x55, 0x03, 0x0A}, 1, 3, "55 03 0A "}, HexCase{{0xFF}, 1, 1, "FF "},
+                                           HexCase{{0xAB, 0xCD}, 2, 2, "CD "}, HexCase{{0x00}, 1, 0, "No Data"}),
                          PrintedName());
 
 TEST(LogText, StampsAreTenDigitsAndPeriodsHaveFourDecimals)

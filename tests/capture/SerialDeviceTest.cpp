@@ -9,11 +9,11 @@
 #include <string>
 #include <thread>
 
-#include "CaseNames.h"
-#include "ErrorText.h"
 #include "Pty.h"
-#include "SerialDevice.h"
 #include "TestSupport.h"
+#include "capture/ErrorText.h"
+#include "capture/SerialDevice.h"
+#include "tests/support/CaseNames.h"
 
 namespace {
 
@@ -51,7 +51,8 @@ TEST_P(RateReadBack, NonStandardRatesAreSetExactly)
     EXPECT_EQ(back.StopBits, 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Rates, RateReadBack, ::testing::Values(833333u, 2000000u, 115200u), testing_support::PrintedName());
+INSTANTIATE_TEST_SUITE_P(Rates, RateReadBack, ::testing::Values(833333u, 2000000u, 115200u),
+                         testing_support::PrintedName());
 
 TEST(SerialDevice, MissingPortGivesFileNotFound)
 {

@@ -6,8 +6,8 @@
 #include <memory>
 #include <vector>
 
-#include "KindPrinting.h"
-#include "Simulator.h"
+#include "sim/Simulator.h"
+#include "tests/support/KindPrinting.h"
 
 namespace testing_support {
 

@@ -13,8 +13,8 @@
 #include <thread>
 
 #include "Figures.h"
-#include "Simulator.h"
 #include "TestSupport.h"
+#include "sim/Simulator.h"
 
 namespace {
 
@@ -104,9 +104,7 @@ protected:
             sim->SetFault(vektasim::Fault::None);
             return;
         }
-        case Mishap::CutShort:
-            sim->SetFault(vektasim::Fault::CutShort);
-            return;
+        case Mishap::CutShort: sim->SetFault(vektasim::Fault::CutShort); return;
         case Mishap::Garbage: {
             const uint64_t from = sim->FramesSent();
             sim->SetFault(vektasim::Fault::Garbage);
@@ -114,9 +112,7 @@ protected:
             sim->SetFault(vektasim::Fault::None);
             return;
         }
-        case Mishap::WrongAnswers:
-            sim->SetFault(vektasim::Fault::WrongTypeFirst);
-            [[fallthrough]];
+        case Mishap::WrongAnswers: sim->SetFault(vektasim::Fault::WrongTypeFirst); [[fallthrough]];
         case Mishap::Unplug: {
             // Away until the capture has tried to open the missing port a
             // random number of times, 300 ms apart.

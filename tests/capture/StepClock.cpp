@@ -62,12 +62,8 @@ LocalDateTime StepClock::LocalTime()
     const sys_days today = floor<days>(now);
     const year_month_day date{today};
     const hh_mm_ss time{floor<seconds>(now - today)};
-    return {int(date.year()),
-            int(unsigned(date.month())),
-            int(unsigned(date.day())),
-            int(time.hours().count()),
-            int(time.minutes().count()),
-            int(time.seconds().count())};
+    return {int(date.year()),          int(unsigned(date.month())), int(unsigned(date.day())),
+            int(time.hours().count()), int(time.minutes().count()), int(time.seconds().count())};
 }
 
 }  // namespace testing_support

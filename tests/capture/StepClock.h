@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <mutex>
 
-#include "Clock.h"
+#include "capture/Clock.h"
 
 namespace testing_support {
 

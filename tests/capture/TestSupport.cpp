@@ -28,7 +28,8 @@ std::vector<LogLine> LogLines(const std::string &fileText)
         const size_t end = fileText.find("\r\n", pos);
         const std::string line = fileText.substr(pos, end - pos);
         if (line.size() >= kMessageStart)
-            lines.push_back({static_cast<uint32_t>(std::stoul(line.substr(0, kStampDigits))), line.substr(kMessageStart)});
+            lines.push_back(
+                {static_cast<uint32_t>(std::stoul(line.substr(0, kStampDigits))), line.substr(kMessageStart)});
         else
             lines.push_back({0, line});
         if (end == std::string::npos)

@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "TempDir.h"
-#include "Unit2.h"
-#include "Waiting.h"
+#include "capture/Unit2.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/Waiting.h"
 
 namespace testing_support {
 

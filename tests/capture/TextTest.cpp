@@ -2,11 +2,11 @@
 
 #include <cerrno>
 
-#include "CaseNames.h"
-#include "Cp1251.h"
-#include "ErrorText.h"
-#include "SerialDevice.h"
-#include "Unit2.h"
+#include "capture/Cp1251.h"
+#include "capture/ErrorText.h"
+#include "capture/SerialDevice.h"
+#include "capture/Unit2.h"
+#include "tests/support/CaseNames.h"
 
 namespace {
 

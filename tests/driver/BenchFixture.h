@@ -7,9 +7,9 @@
 #include <string>
 
 #include "BenchSupport.h"
-#include "SerialDevice.h"
-#include "TestSupport.h"
-#include "Unit2.h"
+#include "capture/SerialDevice.h"
+#include "capture/Unit2.h"
+#include "tests/capture/TestSupport.h"
 
 namespace bench_support {
 

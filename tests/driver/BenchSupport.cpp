@@ -13,9 +13,9 @@
 #include <fstream>
 #include <sstream>
 
-#include "AdapterEncoding.h"
-#include "TestSupport.h"
-#include "Unit2.h"
+#include "capture/AdapterEncoding.h"
+#include "capture/Unit2.h"
+#include "tests/capture/TestSupport.h"
 
 namespace fs = std::filesystem;
 

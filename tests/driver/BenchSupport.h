@@ -10,26 +10,25 @@
 #include <vector>
 
 #include "BenchTrace.h"
-#include "Simulator.h"
-#include "TestSupport.h"
+#include "sim/Simulator.h"
+#include "tests/capture/TestSupport.h"
 
 namespace bench_support {
 
 // One adapter of the bench: the simulator's kind, the converter it sits
 // behind, and the host files that tell what reached it.
 struct BenchAdapter {
-    std::string kind;      // "vekta" or "trilox"
-    std::string usbPort;   // the converter's place on the guest's USB bus, e.g. "1-1"
-    std::string record;    // the simulator's record of what it received
-    std::string replay;    // the candump file the simulator streams, looped
+    std::string kind;     // "vekta" or "trilox"
+    std::string usbPort;  // the converter's place on the guest's USB bus, e.g. "1-1"
+    std::string record;   // the simulator's record of what it received
+    std::string replay;   // the candump file the simulator streams, looped
 };
 // VEKTABENCH_<KIND>_USB, _RECORD and _REPLAY, as the bench script sets them.
 BenchAdapter AdapterFromEnvironment(const std::string &kind);
 
 // The converter's serial device (/dev/ttyUSBn), once the driver has bound it;
 // empty when it does not show within the wait.
-std::string ConverterDevice(const BenchAdapter &adapter,
-                            std::chrono::milliseconds wait = std::chrono::seconds(15));
+std::string ConverterDevice(const BenchAdapter &adapter, std::chrono::milliseconds wait = std::chrono::seconds(15));
 // The frames of the "RxD(CAN): " lines from a line on.
 std::vector<vektasim::CanFrame> LoggedFrames(const std::vector<LogLine> &lines, size_t from = 0);
 // The frames the adapter's simulator replays, one pass of its loop.

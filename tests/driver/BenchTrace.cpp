@@ -23,8 +23,8 @@ bool ParseTraceLine(const std::string &line, TraceEvent &event)
         event.isBaud = false;
         event.request = request;
         event.value = value;
-    } else if (std::sscanf(line.c_str(), "%*d@%lld.%lld:usb_serial_set_baud dev %d:%d baud rate %u", &seconds,
-                           &micros, &bus, &event.address, &baud) == 5) {
+    } else if (std::sscanf(line.c_str(), "%*d@%lld.%lld:usb_serial_set_baud dev %d:%d baud rate %u", &seconds, &micros,
+                           &bus, &event.address, &baud) == 5) {
         event.isBaud = true;
         event.baud = baud;
     } else {
@@ -49,7 +49,9 @@ std::string Environment(const std::string &name)
     return value != nullptr ? value : "";
 }
 
-Trace::Trace() : path_(Environment("VEKTABENCH_TRACE")) {}
+Trace::Trace() : path_(Environment("VEKTABENCH_TRACE"))
+{
+}
 
 void Trace::Mark()
 {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "TestSupport.h"
+#include "tests/capture/TestSupport.h"
 
 namespace bench_support {
 

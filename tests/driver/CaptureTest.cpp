@@ -13,11 +13,11 @@
 #include <thread>
 
 #include "BenchFixture.h"
-#include "ErrorText.h"
-#include "ExpectedTable.h"
-#include "ExpectedWire.h"
-#include "Figures.h"
-#include "SimRecord.h"
+#include "capture/ErrorText.h"
+#include "tests/capture/ExpectedTable.h"
+#include "tests/capture/Figures.h"
+#include "tests/support/ExpectedWire.h"
+#include "tests/support/SimRecord.h"
 
 namespace {
 
@@ -39,7 +39,7 @@ std::vector<Bytes> InitialisationOf(const std::string &kind)
 {
     const Bytes timing = {0x55, 0x03, 0x81, 0xFE, 0x03};
     const bool trilox = kind == "trilox";
-    std::vector<Bytes> wire = {{0x5F, 0x00}, {0x52, 0x00}, timing, trilox ? kFilters : kFiltersGroup1At29,
+    std::vector<Bytes> wire = {{0x5F, 0x00}, {0x52, 0x00},      timing, trilox ? kFilters : kFiltersGroup1At29,
                                {0x52, 0x00}, {0x57, 0x01, 0x03}};
     if (trilox)
         wire.insert(wire.begin(), TriloxSetup());
@@ -78,8 +78,8 @@ TEST_P(WholeCapture, InitialisesAndTakesTheTraceIntoTableAndLog)
         wire.push_back(record[i].bytes);
     EXPECT_EQ(wire, InitialisationOf(adapter.kind));
     if (adapter.kind == "trilox" && record.size() > recorded + 1) {
-        EXPECT_EQ(record[recorded].lineRate, kTriloxSetupRate);
-        EXPECT_NE(record[recorded + 1].lineRate, kTriloxSetupRate);
+        EXPECT_EQ(record[recorded].lineRate, testing_support::kTriloxSetupRate);
+        EXPECT_NE(record[recorded + 1].lineRate, testing_support::kTriloxSetupRate);
     }
 
     // Every frame once, in the trace's order; the table holds what the log shows.
@@ -161,7 +161,8 @@ protected:
             if (next >= resumed)
                 break;
             const auto gap = std::chrono::milliseconds(lines[next].stampMs - lines[i].stampMs);
-            EXPECT_GE(gap, kRetryPause) << "between the attempts closed at " << lines[i].stampMs << " and " << lines[next].stampMs;
+            EXPECT_GE(gap, kRetryPause) << "between the attempts closed at " << lines[i].stampMs << " and "
+                                        << lines[next].stampMs;
             EXPECT_LT(gap, kRetryPause + kRetrySlack);
         }
     }

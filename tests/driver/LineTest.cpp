@@ -7,8 +7,8 @@
 #include <cstdio>
 
 #include "BenchFixture.h"
-#include "ExpectedWire.h"
-#include "SimRecord.h"
+#include "tests/support/ExpectedWire.h"
+#include "tests/support/SimRecord.h"
 
 namespace {
 
@@ -65,8 +65,8 @@ TEST_P(RateOnTheConverter, IsReadBackAsAskedAndReachesTheConverterAsItsDivisor)
 
 INSTANTIATE_TEST_SUITE_P(Rates, RateOnTheConverter,
                          ::testing::Values(RateCase{"adapter_833333", kAdapterRate, 0x4003, kConverterRate},
-                                           RateCase{"trilox_setup_2000000", kTriloxSetupRate, 0x0001,
-                                                    kTriloxSetupRate}),
+                                           RateCase{"trilox_setup_2000000", testing_support::kTriloxSetupRate, 0x0001,
+                                                    testing_support::kTriloxSetupRate}),
                          [](const auto &info) { return std::string(info.param.name); });
 
 // What the converter was told about DTR and RTS, from the open to the close.
@@ -113,10 +113,9 @@ void PrintTo(const KindCase &c, std::ostream *out)
 // DTR on, then off again after the capture's 100 ms wait.
 void ExpectDtrPulse(const std::vector<TraceEvent> &requests)
 {
-    const auto on = std::find_if(requests.begin(), requests.end(),
-                                 [](const TraceEvent &e) { return Describe(e) == "DTR on"; });
-    const auto off =
-        std::find_if(on, requests.end(), [](const TraceEvent &e) { return Describe(e) == "DTR off"; });
+    const auto on =
+        std::find_if(requests.begin(), requests.end(), [](const TraceEvent &e) { return Describe(e) == "DTR on"; });
+    const auto off = std::find_if(on, requests.end(), [](const TraceEvent &e) { return Describe(e) == "DTR off"; });
     ASSERT_NE(off, requests.end());
     const auto pulse = std::chrono::microseconds(off->timeUs - on->timeUs);
     EXPECT_GE(pulse, kDtrPulse);
@@ -152,11 +151,10 @@ TEST_P(ModemLines, FollowTheAdapterKindFromTheSetUpToTheClose)
 
 INSTANTIATE_TEST_SUITE_P(
     Kinds, ModemLines,
-    ::testing::Values(KindCase{"vekta", {"DTR off, RTS off", "RTS on", "DTR on", "DTR off", "DTR off, RTS off"}, true},
-                      // Both lines off at the set-up, again at each speed change and at the close.
-                      KindCase{"trilox",
-                               {"DTR off, RTS off", "DTR off, RTS off", "DTR off, RTS off", "DTR off, RTS off"},
-                               false}),
+    ::testing::Values(
+        KindCase{"vekta", {"DTR off, RTS off", "RTS on", "DTR on", "DTR off", "DTR off, RTS off"}, true},
+        // Both lines off at the set-up, again at each speed change and at the close.
+        KindCase{"trilox", {"DTR off, RTS off", "DTR off, RTS off", "DTR off, RTS off", "DTR off, RTS off"}, false}),
     [](const auto &info) { return std::string(info.param.kind); });
 
 // A freshly plugged converter's line starts in the kernel's default mode,

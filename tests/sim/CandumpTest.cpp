@@ -6,8 +6,8 @@
 #include <ostream>
 #include <set>
 
-#include "CaseNames.h"
 #include "SimTestSupport.h"
+#include "tests/support/CaseNames.h"
 
 namespace {
 
@@ -55,7 +55,10 @@ TEST_P(CandumpGoodLine, GivesTheFrame)
 INSTANTIATE_TEST_SUITE_P(
     Lines, CandumpGoodLine,
     ::testing::Values(
-        GoodLine{"extended", "(1626905042.645596) can1 0CF00400#507D8DD11200F48E", 0x0CF00400, true,
+        GoodLine{"extended",
+                 "(1626905042.645596) can1 0CF00400#507D8DD11200F48E",
+                 0x0CF00400,
+                 true,
                  {0x50, 0x7D, 0x8D, 0xD1, 0x12, 0x00, 0xF4, 0x8E}},
         GoodLine{"standard", "(7254.438300) can1 7DF#0201000000000000", 0x7DF, false, {2, 1, 0, 0, 0, 0, 0, 0}},
         GoodLine{"no_data", "(1.000000) can0 123#", 0x123, false, {}},
@@ -92,20 +95,20 @@ const std::string kFirst = "(10.000000) can0 100#01\n";
 
 INSTANTIATE_TEST_SUITE_P(
     Lines, CandumpBadLine,
-    ::testing::Values(
-        BadLine{"identifier_not_hex", kFirst + "(10.1) can0 XYZ#00\n", "2: bad identifier \"XYZ\""},
-        BadLine{"identifier_four_digits", kFirst + "(10.1) can0 1234#00\n", "2: bad identifier \"1234\""},
-        BadLine{"standard_above_7ff", "(1.0) can0 800#00\n", "1: bad identifier \"800\""},
-        BadLine{"extended_above_29_bits", "(1.0) can0 20000000#00\n", "1: bad identifier \"20000000\""},
-        BadLine{"odd_data", kFirst + "\n(10.2) can0 123#ABC\n", "3: bad data \"ABC\""},
-        BadLine{"nine_bytes", "(1.0) can0 123#010203040506070809\n", "1: bad data \"010203040506070809\""},
-        BadLine{"remote_frame", "(1.0) can0 123#R\n", "1: bad data \"R\""},
-        BadLine{"no_hash", "(1.0) can0 123\n", "1: missing '#' in \"123\""},
-        BadLine{"stamp_without_parens", "1.0 can0 123#00\n", "1: bad time stamp \"1.0\""},
-        BadLine{"stamp_without_fraction", "(1) can0 123#00\n", "1: bad time stamp \"(1)\""},
-        BadLine{"too_few_fields", "(1.0) 123#00\n", "1: expected \"(time) interface ID#DATA\""},
-        BadLine{"too_many_fields", "(1.0) can0 123#00 R\n", "1: expected \"(time) interface ID#DATA\""},
-        BadLine{"backwards", kFirst + "(9.999999) can0 100#01\n", "2: time stamp goes backwards"}),
+    ::testing::Values(BadLine{"identifier_not_hex", kFirst + "(10.1) can0 XYZ#00\n", "2: bad identifier \"XYZ\""},
+                      BadLine{"identifier_four_digits", kFirst + "(10.1) can0 1234#00\n", "2: bad identifier \"1234\""},
+                      BadLine{"standard_above_7ff", "(1.0) can0 800#00\n", "1: bad identifier \"800\""},
+                      BadLine{"extended_above_29_bits", "(1.0) can0 20000000#00\n", "1: bad identifier \"20000000\""},
+                      BadLine{"odd_data", kFirst + "\n(10.2) can0 123#ABC\n", "3: bad data \"ABC\""},
+                      BadLine{"nine_bytes", "(1.0) can0 123#010203040506070809\n",
+                              "1: bad data \"010203040506070809\""},
+                      BadLine{"remote_frame", "(1.0) can0 123#R\n", "1: bad data \"R\""},
+                      BadLine{"no_hash", "(1.0) can0 123\n", "1: missing '#' in \"123\""},
+                      BadLine{"stamp_without_parens", "1.0 can0 123#00\n", "1: bad time stamp \"1.0\""},
+                      BadLine{"stamp_without_fraction", "(1) can0 123#00\n", "1: bad time stamp \"(1)\""},
+                      BadLine{"too_few_fields", "(1.0) 123#00\n", "1: expected \"(time) interface ID#DATA\""},
+                      BadLine{"too_many_fields", "(1.0) can0 123#00 R\n", "1: expected \"(time) interface ID#DATA\""},
+                      BadLine{"backwards", kFirst + "(9.999999) can0 100#01\n", "2: time stamp goes backwards"}),
     testing_support::CaseName());
 
 TEST(Candump, TimesCountFromTheFirstFrameToTheMicrosecond)

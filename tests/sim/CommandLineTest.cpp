@@ -3,8 +3,8 @@
 
 #include <ostream>
 
-#include "CaseNames.h"
-#include "CommandLine.h"
+#include "sim/CommandLine.h"
+#include "tests/support/CaseNames.h"
 
 namespace {
 
@@ -44,23 +44,30 @@ TEST_P(CommandLineGood, SetsTheOptions)
 INSTANTIATE_TEST_SUITE_P(
     Args, CommandLineGood,
     ::testing::Values(
-        GoodArgs{"defaults", {}, [](const CommandLine &l) {
+        GoodArgs{"defaults",
+                 {},
+                 [](const CommandLine &l) {
                      return !l.help && l.options.kind == Kind::Vekta && l.options.traffic == Traffic::Generator &&
                             l.options.answerCommands && !l.options.throttle && l.options.linkPath.empty();
                  }},
-        GoodArgs{"trilox_link", {"--kind", "trilox", "--link", "/tmp/a"}, [](const CommandLine &l) {
-                     return l.options.kind == Kind::Trilox && l.options.linkPath == "/tmp/a";
-                 }},
-        GoodArgs{"replay", {"--replay", "t.log", "--fast", "--loop"}, [](const CommandLine &l) {
+        GoodArgs{"trilox_link",
+                 {"--kind", "trilox", "--link", "/tmp/a"},
+                 [](const CommandLine &l) { return l.options.kind == Kind::Trilox && l.options.linkPath == "/tmp/a"; }},
+        GoodArgs{"replay",
+                 {"--replay", "t.log", "--fast", "--loop"},
+                 [](const CommandLine &l) {
                      return l.options.traffic == Traffic::Replay && l.options.replayFile == "t.log" &&
                             l.options.replayFast && l.options.replayLoop;
                  }},
-        GoodArgs{"flood", {"--flood", "500", "--frames", "500000", "--throttle"}, [](const CommandLine &l) {
+        GoodArgs{"flood",
+                 {"--flood", "500", "--frames", "500000", "--throttle"},
+                 [](const CommandLine &l) {
                      return l.options.traffic == Traffic::Flood && l.options.floodIds == 500 &&
                             l.options.frameLimit == 500000 && l.options.throttle;
                  }},
         GoodArgs{"silent", {"--silent"}, [](const CommandLine &l) { return !l.options.answerCommands; }},
-        GoodArgs{"record", {"--record", "/tmp/r.txt"}, [](const CommandLine &l) { return l.recordPath == "/tmp/r.txt"; }},
+        GoodArgs{
+            "record", {"--record", "/tmp/r.txt"}, [](const CommandLine &l) { return l.recordPath == "/tmp/r.txt"; }},
         GoodArgs{"help", {"--help"}, [](const CommandLine &l) { return l.help; }}),
     testing_support::CaseName());
 
@@ -88,14 +95,14 @@ TEST_P(CommandLineBad, SaysWhatIsWrong)
 
 INSTANTIATE_TEST_SUITE_P(
     Args, CommandLineBad,
-    ::testing::Values(BadArgs{"unknown", {"--speed"}, "unknown option \"--speed\""},
-                      BadArgs{"kind", {"--kind", "other"}, "--kind takes vekta or trilox, not \"other\""},
-                      BadArgs{"missing_value", {"--link"}, "--link needs a value"},
-                      BadArgs{"flood_zero", {"--flood", "0"}, "--flood takes a number of identifiers above 0, not \"0\""},
-                      BadArgs{"flood_text", {"--flood", "many"},
-                              "--flood takes a number of identifiers above 0, not \"many\""},
-                      BadArgs{"frames_negative", {"--frames", "-1"}, "--frames takes a number, not \"-1\""},
-                      BadArgs{"both_sources", {"--flood", "5", "--replay", "x"}, "--replay and --flood exclude each other"}),
+    ::testing::Values(
+        BadArgs{"unknown", {"--speed"}, "unknown option \"--speed\""},
+        BadArgs{"kind", {"--kind", "other"}, "--kind takes vekta or trilox, not \"other\""},
+        BadArgs{"missing_value", {"--link"}, "--link needs a value"},
+        BadArgs{"flood_zero", {"--flood", "0"}, "--flood takes a number of identifiers above 0, not \"0\""},
+        BadArgs{"flood_text", {"--flood", "many"}, "--flood takes a number of identifiers above 0, not \"many\""},
+        BadArgs{"frames_negative", {"--frames", "-1"}, "--frames takes a number, not \"-1\""},
+        BadArgs{"both_sources", {"--flood", "5", "--replay", "x"}, "--replay and --flood exclude each other"}),
     testing_support::CaseName());
 
 TEST(CommandLine, UsageDocumentsEveryOption)

@@ -5,8 +5,8 @@
 #include <memory>
 #include <ostream>
 
-#include "CaseNames.h"
 #include "SimTestSupport.h"
+#include "tests/support/CaseNames.h"
 
 namespace {
 
@@ -70,8 +70,8 @@ TEST_P(EveryCommand, IsAnsweredWithItsOwnTypeAndRecordedExactly)
     EXPECT_EQ(sim->ReceivedBytes(), command);
 }
 
-INSTANTIATE_TEST_SUITE_P(InitSequence, EveryCommand,
-                         ::testing::ValuesIn(InitCommandCases()), testing_support::CaseName());
+INSTANTIATE_TEST_SUITE_P(InitSequence, EveryCommand, ::testing::ValuesIn(InitCommandCases()),
+                         testing_support::CaseName());
 
 TEST(Commands, WholeInitialisationIsRecordedWithTheRateOfEachMessage)
 {
@@ -102,7 +102,8 @@ TEST(Commands, MessagesAreSplitWhateverTheWritesLookLike)
         ASSERT_TRUE(slave.Send({byte}));
     EXPECT_EQ(slave.ReadMessage(), (Bytes{0x57, 0x00}));
     ASSERT_TRUE(WaitFor([&] { return sim->Received().size() == 3; }));
-    EXPECT_EQ(Wire(sim->Received()), (std::vector<Bytes>{{0x5F, 0x00}, {0x55, 0x03, 0x81, 0xFE, 0x03}, {0x57, 0x01, 0x03}}));
+    EXPECT_EQ(Wire(sim->Received()),
+              (std::vector<Bytes>{{0x5F, 0x00}, {0x55, 0x03, 0x81, 0xFE, 0x03}, {0x57, 0x01, 0x03}}));
 
     sim->ClearReceived();
     EXPECT_TRUE(sim->Received().empty());
@@ -168,13 +169,14 @@ TEST_P(AnswerFault, ShapesTheAnswers)
     ASSERT_TRUE(WaitFor([&] { return sim->Received().size() == 2; }));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Faults, AnswerFault,
-    ::testing::Values(FaultCase{"none", Fault::None, {{0x52, 0x00}, {0x5F, 0x00}}},
-                      FaultCase{"wrong_type_first", Fault::WrongTypeFirst,
-                                {{0xD2, 0x00}, {0x52, 0x00}, {0xDF, 0x00}, {0x5F, 0x00}}},
-                      FaultCase{"wrong_type_only", Fault::WrongTypeOnly, {{0xD2, 0x00}, {0xDF, 0x00}}}),
-    testing_support::CaseName());
+INSTANTIATE_TEST_SUITE_P(Faults, AnswerFault,
+                         ::testing::Values(FaultCase{"none", Fault::None, {{0x52, 0x00}, {0x5F, 0x00}}},
+                                           FaultCase{"wrong_type_first",
+                                                     Fault::WrongTypeFirst,
+                                                     {{0xD2, 0x00}, {0x52, 0x00}, {0xDF, 0x00}, {0x5F, 0x00}}},
+                                           FaultCase{
+                                               "wrong_type_only", Fault::WrongTypeOnly, {{0xD2, 0x00}, {0xDF, 0x00}}}),
+                         testing_support::CaseName());
 
 TEST(Commands, SilenceAnswersNothingUntilLifted)
 {

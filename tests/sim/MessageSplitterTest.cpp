@@ -3,9 +3,9 @@
 
 #include <ostream>
 
-#include "CaseNames.h"
-#include "MessageSplitter.h"
 #include "SimTestSupport.h"
+#include "sim/MessageSplitter.h"
+#include "tests/support/CaseNames.h"
 
 namespace {
 
@@ -42,14 +42,14 @@ TEST_P(MessageSplitting, FollowsTheCountBytes)
     EXPECT_FALSE(splitter.TakeUnfinished(rest));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Streams, MessageSplitting,
-    ::testing::Values(SplitCase{"empty", {}, {}, {}},
-                      SplitCase{"two_bare", {0x5F, 0x00, 0x52, 0x00}, {{0x5F, 0x00}, {0x52, 0x00}}, {}},
-                      SplitCase{"payload", {0x57, 0x01, 0x03, 0x52}, {{0x57, 0x01, 0x03}}, {0x52}},
-                      SplitCase{"type_zero", {0x00, 0x00}, {{0x00, 0x00}}, {}},
-                      SplitCase{"count_only", {0x53, 0x20}, {}, {0x53, 0x20}}),
-    testing_support::CaseName());
+INSTANTIATE_TEST_SUITE_P(Streams, MessageSplitting,
+                         ::testing::Values(SplitCase{"empty", {}, {}, {}},
+                                           SplitCase{
+                                               "two_bare", {0x5F, 0x00, 0x52, 0x00}, {{0x5F, 0x00}, {0x52, 0x00}}, {}},
+                                           SplitCase{"payload", {0x57, 0x01, 0x03, 0x52}, {{0x57, 0x01, 0x03}}, {0x52}},
+                                           SplitCase{"type_zero", {0x00, 0x00}, {{0x00, 0x00}}, {}},
+                                           SplitCase{"count_only", {0x53, 0x20}, {}, {0x53, 0x20}}),
+                         testing_support::CaseName());
 
 TEST(MessageSplitter, KeepsTheRateOfTheFirstByte)
 {

@@ -4,8 +4,8 @@
 
 #include <ostream>
 
-#include "CaseNames.h"
-#include "Outbox.h"
+#include "sim/Outbox.h"
+#include "tests/support/CaseNames.h"
 
 namespace {
 

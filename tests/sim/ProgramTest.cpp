@@ -10,8 +10,8 @@
 
 #include <cstdio>
 
-#include "CaseNames.h"
 #include "SimTestSupport.h"
+#include "tests/support/CaseNames.h"
 
 extern char **environ;
 

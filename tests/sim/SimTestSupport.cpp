@@ -10,7 +10,7 @@
 #include <chrono>
 #include <cstdio>
 
-#include "ExpectedWire.h"
+#include "tests/support/ExpectedWire.h"
 
 namespace simtest {
 

@@ -8,11 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "ExpectedWire.h"
-#include "KindPrinting.h"
-#include "Simulator.h"
-#include "TempDir.h"
-#include "Waiting.h"
+#include "sim/Simulator.h"
+#include "tests/support/ExpectedWire.h"
+#include "tests/support/KindPrinting.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/Waiting.h"
 
 namespace simtest {
 

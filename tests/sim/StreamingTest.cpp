@@ -4,8 +4,8 @@
 
 #include <memory>
 
-#include "CaseNames.h"
 #include "SimTestSupport.h"
+#include "tests/support/CaseNames.h"
 
 namespace {
 

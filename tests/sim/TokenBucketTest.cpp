@@ -3,8 +3,8 @@
 
 #include <ostream>
 
-#include "CaseNames.h"
-#include "TokenBucket.h"
+#include "sim/TokenBucket.h"
+#include "tests/support/CaseNames.h"
 
 namespace {
 

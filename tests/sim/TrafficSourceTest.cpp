@@ -3,7 +3,7 @@
 
 #include <map>
 
-#include "Traffic.h"
+#include "sim/Traffic.h"
 
 namespace {
 

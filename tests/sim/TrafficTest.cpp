@@ -6,8 +6,8 @@
 #include <set>
 #include <string>
 
-#include "CaseNames.h"
 #include "SimTestSupport.h"
+#include "tests/support/CaseNames.h"
 
 namespace {
 
@@ -73,12 +73,11 @@ TEST_P(Flood, GoesRoundTheIdentifiersWithNewDataUpToTheLimit)
     EXPECT_TRUE(WaitFor([&] { return sim->FramesSent() == c.frames; }));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Sizes, Flood,
-    ::testing::Values(FloodCase{"vekta_500", Kind::Vekta, 500, 5000, false},
-                      FloodCase{"trilox_2048", Kind::Trilox, 2048, 4096, false},
-                      FloodCase{"trilox_3000", Kind::Trilox, 3000, 6000, true}),
-    testing_support::CaseName());
+INSTANTIATE_TEST_SUITE_P(Sizes, Flood,
+                         ::testing::Values(FloodCase{"vekta_500", Kind::Vekta, 500, 5000, false},
+                                           FloodCase{"trilox_2048", Kind::Trilox, 2048, 4096, false},
+                                           FloodCase{"trilox_3000", Kind::Trilox, 3000, 6000, true}),
+                         testing_support::CaseName());
 
 struct ReplayCase {
     const char *name;
@@ -118,12 +117,12 @@ TEST_P(Replay, FastReplaySendsTheFileInOrder)
     EXPECT_TRUE(WaitFor([&] { return sim->FramesSent() == count; }));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Traces, Replay,
-    ::testing::Values(ReplayCase{"obd_once", "ev-obd2-scan.log", Kind::Vekta, false, 0},
-                      ReplayCase{"obd_looped", "ev-obd2-scan.log", Kind::Vekta, true, 2000},
-                      ReplayCase{"truck_trilox", "truck-j1939-engine-on.log", Kind::Trilox, false, 0}),
-    testing_support::CaseName());
+INSTANTIATE_TEST_SUITE_P(Traces, Replay,
+                         ::testing::Values(ReplayCase{"obd_once", "ev-obd2-scan.log", Kind::Vekta, false, 0},
+                                           ReplayCase{"obd_looped", "ev-obd2-scan.log", Kind::Vekta, true, 2000},
+                                           ReplayCase{"truck_trilox", "truck-j1939-engine-on.log", Kind::Trilox, false,
+                                                      0}),
+                         testing_support::CaseName());
 
 TEST(Replay, UnreadableFileFailsTheStart)
 {

@@ -3,7 +3,7 @@
 
 #include <ostream>
 
-#include "Simulator.h"
+#include "sim/Simulator.h"
 
 namespace vektasim {
 inline void PrintTo(Kind kind, std::ostream *out)

@@ -2,8 +2,8 @@
 // stamps, "Continue" stretches, and the identifier widths.
 #include <gtest/gtest.h>
 
-#include "Candump.h"
 #include "LogFixtures.h"
+#include "vektalog/Candump.h"
 
 namespace {
 
@@ -30,10 +30,10 @@ const ConvertCase kConvertCases[] = {
      "(1796693411.991000) can0 18DAF110#02010D\n"
      "(1796693411.992000) can0 123#01\n"},
     {"VektaGroup1Extended",
-     {{kName12, Lines({kOpen, kSettings29, kInitStart, kVektaFirst, kInitEnd, "0000000010: RxD: 70 05 00 00 01 23 01 ",
-                       "0000000010: RxD(CAN): 00000123: 01 ",
-                       "0000000011: RxD: 70 0C C6 1A F1 10 02 01 0D 00 00 00 00 00 ",
-                       "0000000011: RxD(CAN): 18DAF110: 02 01 0D 00 00 00 00 00 ", "0000000040: Close COM1"})}},
+     {{kName12,
+       Lines({kOpen, kSettings29, kInitStart, kVektaFirst, kInitEnd, "0000000010: RxD: 70 05 00 00 01 23 01 ",
+              "0000000010: RxD(CAN): 00000123: 01 ", "0000000011: RxD: 70 0C C6 1A F1 10 02 01 0D 00 00 00 00 00 ",
+              "0000000011: RxD(CAN): 18DAF110: 02 01 0D 00 00 00 00 00 ", "0000000040: Close COM1"})}},
      "(1796693411.970000) can0 00000123#01\n"
      "(1796693411.971000) can0 18DAF110#02010D0000000000\n"},
     {"VektaGroup1Standard",
@@ -95,13 +95,13 @@ const ConvertCase kConvertCases[] = {
       {kName13, Lines({kContinue, kSettings29, "0000000000: RxD(CAN): 00000123: 01 ", "0000000005: Close COM1"})}},
      "(1796693412.000000) can0 00000123#01\n"},
     {"OtherLinesPassOver",
-     {{kName12, Lines({kOpen, kSettings11, "0000000300: \xCE\xF8\xE8\xE1\xEA\xE0 TxD", "0000000300: Close COM1",
-                       "0000000600: Open COM1 Baud=833333(833333) RTO=1000",
-                       "0000000600: CAN11 CAN11 SPEED=500000b/s SAMP=80% SJW=15%",
-                       "0000000700: RxD(CAN): 000007E8: 01 ",
-                       "0000000800: Log file /tmp/081226_043011.log: No space left on device",
-                       "0000000900: Close COM1"})}},
-     "(1796693411.800000) vcan1 7E8#01\n", "vcan1"},
+     {{kName12,
+       Lines({kOpen, kSettings11, "0000000300: \xCE\xF8\xE8\xE1\xEA\xE0 TxD", "0000000300: Close COM1",
+              "0000000600: Open COM1 Baud=833333(833333) RTO=1000",
+              "0000000600: CAN11 CAN11 SPEED=500000b/s SAMP=80% SJW=15%", "0000000700: RxD(CAN): 000007E8: 01 ",
+              "0000000800: Log file /tmp/081226_043011.log: No space left on device", "0000000900: Close COM1"})}},
+     "(1796693411.800000) vcan1 7E8#01\n",
+     "vcan1"},
 };
 
 // Names the case in test listings instead of dumping its bytes.

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "TempDir.h"
+#include "tests/support/TempDir.h"
 
 namespace vektalog_test {
 

@@ -21,11 +21,11 @@
 #include <iostream>
 #include <sstream>
 
-#include "AdapterEncoding.h"
-#include "LogName.h"
 #include "RunProgram.h"
-#include "Simulator.h"
-#include "TestSupport.h"
+#include "capture/AdapterEncoding.h"
+#include "sim/Simulator.h"
+#include "tests/capture/TestSupport.h"
+#include "vektalog/LogName.h"
 
 namespace {
 
@@ -78,7 +78,7 @@ struct LoggedFrame {
 struct CaptureLogs {
     std::vector<std::string> files;  // in the order written
     std::vector<LoggedFrame> frames;
-    int64_t anchorMs = 0;  // stamp of the last initialisation command, or of the first "Open"
+    int64_t anchorMs = 0;   // stamp of the last initialisation command, or of the first "Open"
     int64_t startedUs = 0;  // wall clock before Start
 };
 

@@ -1,9 +1,9 @@
 // The vektalog program: its arguments, its exit status and where its texts go.
 #include <gtest/gtest.h>
 
-#include "CommandLine.h"
 #include "LogFixtures.h"
 #include "RunProgram.h"
+#include "vektalog/CommandLine.h"
 
 namespace {
 
@@ -30,7 +30,8 @@ const ArgumentsCase kArgumentsCases[] = {
     {"UnknownOption", {"candump", "-x", "a.log"}, "unknown option -x"},
     {"IfaceWithoutName", {"candump", "a.log", "--iface"}, "--iface needs a name"},
     {"IfaceEmpty", {"candump", "--iface=", "a.log"}, "--iface takes a name without blanks, '#' or brackets, not \"\""},
-    {"IfaceWithBlank", {"candump", "--iface", "can 0", "a.log"},
+    {"IfaceWithBlank",
+     {"candump", "--iface", "can 0", "a.log"},
      "--iface takes a name without blanks, '#' or brackets, not \"can 0\""},
 };
 
@@ -85,9 +86,9 @@ TEST(ProgramTest, WrongArgumentsExitWithTwo)
 TEST(ProgramTest, ConvertsToStandardOutput)
 {
     const testing_support::TempDir dir;
-    const auto paths = WriteLogs(dir, {{"081226_043012.log", Lines({kOpen, kSettings11,
-                                                                    "0000000005: RxD(CAN): 000007E8: 01 ",
-                                                                    "0000000010: Close COM1"})}});
+    const auto paths = WriteLogs(
+        dir, {{"081226_043012.log",
+               Lines({kOpen, kSettings11, "0000000005: RxD(CAN): 000007E8: 01 ", "0000000010: Close COM1"})}});
     const ProgramRun run = Vektalog({"candump", paths[0]}, dir);
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.out, "(1796693411.995000) can0 7E8#01\n");
@@ -97,8 +98,8 @@ TEST(ProgramTest, ConvertsToStandardOutput)
 TEST(ProgramTest, BadInputExitsWithOneAndWritesNothing)
 {
     const testing_support::TempDir dir;
-    const auto paths = WriteLogs(dir, {{"081226_043012.log", Lines({kOpen, "0000000005: RxD(CAN): 000007E8: 01 "}) +
-                                                                 "0000000010: Clo"}});
+    const auto paths = WriteLogs(
+        dir, {{"081226_043012.log", Lines({kOpen, "0000000005: RxD(CAN): 000007E8: 01 "}) + "0000000010: Clo"}});
     const ProgramRun run = Vektalog({"candump", paths[0]}, dir);
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.out, "");

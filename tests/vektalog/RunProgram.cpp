@@ -5,8 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <fstream>
-#include <sstream>
+#include "tests/capture/TestSupport.h"
 
 extern char **environ;
 
@@ -15,14 +14,6 @@ namespace vektalog_test {
 namespace {
 
 constexpr mode_t kOutputMode = 0644;
-
-std::string ReadAll(const std::string &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 }  // namespace
 
@@ -49,8 +40,8 @@ ProgramRun RunProgram(const std::vector<std::string> &args, const std::string &f
     int status = 0;
     if (spawned && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status))
         run.status = WEXITSTATUS(status);
-    run.out = stdoutPath.empty() ? ReadAll(outPath) : std::string();
-    run.err = ReadAll(errPath);
+    run.out = stdoutPath.empty() ? testing_support::ReadFile(outPath) : std::string();
+    run.err = testing_support::ReadFile(errPath);
     return run;
 }
 

@@ -9,12 +9,12 @@
 #include <string>
 #include <vector>
 
-#include "CaseNames.h"
-#include "DropDownComboBox.h"
-#include "ErrorText.h"
 #include "FormFixture.h"
-#include "SpinEdit.h"
-#include "Unit2.h"
+#include "capture/ErrorText.h"
+#include "capture/Unit2.h"
+#include "tests/support/CaseNames.h"
+#include "window/DropDownComboBox.h"
+#include "window/SpinEdit.h"
 
 namespace {
 
@@ -94,7 +94,8 @@ struct GroupCase {
 
 void PrintTo(const GroupCase &c, std::ostream *out)
 {
-    *out << c.name << ": BITS index " << c.bits << ", '" << c.text << "' gives 0x" << std::hex << std::uppercase << c.value << std::dec;
+    *out << c.name << ": BITS index " << c.bits << ", '" << c.text << "' gives 0x" << std::hex << std::uppercase
+         << c.value << std::dec;
 }
 
 class GroupBitTest : public CaptureControlTest, public testing::WithParamInterface<GroupCase> {};
@@ -113,11 +114,13 @@ TEST_P(GroupBitTest, Bit31MarksA29BitGroup)
     form.Button2Click();
 }
 
-INSTANTIATE_TEST_SUITE_P(Groups, GroupBitTest, testing::Values(
-    GroupCase{"Can11", 0, "7E0", 0x7E0u}, GroupCase{"Can29", 1, "7E0", 0x800007E0u},
-    GroupCase{"Can11WithBit31", 0, "80000000", 0x80000000u}, GroupCase{"Can29Empty", 1, "", 0x80000000u},
-    GroupCase{"NoSelection", -1, "7E0", 0x7E0u}),
-    testing_support::CaseName());
+INSTANTIATE_TEST_SUITE_P(Groups, GroupBitTest,
+                         testing::Values(GroupCase{"Can11", 0, "7E0", 0x7E0u},
+                                         GroupCase{"Can29", 1, "7E0", 0x800007E0u},
+                                         GroupCase{"Can11WithBit31", 0, "80000000", 0x80000000u},
+                                         GroupCase{"Can29Empty", 1, "", 0x80000000u},
+                                         GroupCase{"NoSelection", -1, "7E0", 0x7E0u}),
+                         testing_support::CaseName());
 
 struct SpinTextCase {
     const char *name;
@@ -162,11 +165,12 @@ TEST_P(SpinTextTest, EndingTheEditShowsTheNumberThatCounts)
     EXPECT_EQ(form.SpinEdit1->text(), QString::number(GetParam().value));
 }
 
-INSTANTIATE_TEST_SUITE_P(Texts, SpinTextTest, testing::Values(
-    SpinTextCase{"Empty", "", 0}, SpinTextCase{"LoneMinus", "-", 0}, SpinTextCase{"Letters", "12a", 0},
-    SpinTextCase{"Fraction", "1.5", 0}, SpinTextCase{"Beyond32Bits", "99999999999", 0},
-    SpinTextCase{"Number", "250000", 250000}, SpinTextCase{"Negative", "-7", -7}),
-    testing_support::CaseName());
+INSTANTIATE_TEST_SUITE_P(Texts, SpinTextTest,
+                         testing::Values(SpinTextCase{"Empty", "", 0}, SpinTextCase{"LoneMinus", "-", 0},
+                                         SpinTextCase{"Letters", "12a", 0}, SpinTextCase{"Fraction", "1.5", 0},
+                                         SpinTextCase{"Beyond32Bits", "99999999999", 0},
+                                         SpinTextCase{"Number", "250000", 250000}, SpinTextCase{"Negative", "-7", -7}),
+                         testing_support::CaseName());
 
 TEST_F(CaptureControlTest, VektaIsHardwareZero)
 {
@@ -202,12 +206,16 @@ TEST_P(FailedStartTest, NamesTheTextAndRequestsNoRun)
     EXPECT_EQ(CaptureControl.sjw, 0u);  // the last field is never reached
 }
 
-INSTANTIATE_TEST_SUITE_P(Fields, FailedStartTest, testing::Values(
-    FailedStartCase{"RMSK1", [](TForm1 &f) { f.Edit3->setText("7x0"); }, "'7x0' is not a valid hexadecimal value."},
-    FailedStartCase{"RMSK2", [](TForm1 &f) { f.Edit8->setText("FFF "); }, "'FFF ' is not a valid hexadecimal value."},
-    FailedStartCase{"SAMP", [](TForm1 &f) { f.ComboBox3->setCurrentIndex(-1); }, "'' is not a valid integer value."},
-    FailedStartCase{"SJW", [](TForm1 &f) { f.ComboBox4->setCurrentIndex(-1); }, "'' is not a valid integer value."}),
-    testing_support::CaseName());
+INSTANTIATE_TEST_SUITE_P(Fields, FailedStartTest,
+                         testing::Values(FailedStartCase{"RMSK1", [](TForm1 &f) { f.Edit3->setText("7x0"); },
+                                                         "'7x0' is not a valid hexadecimal value."},
+                                         FailedStartCase{"RMSK2", [](TForm1 &f) { f.Edit8->setText("FFF "); },
+                                                         "'FFF ' is not a valid hexadecimal value."},
+                                         FailedStartCase{"SAMP", [](TForm1 &f) { f.ComboBox3->setCurrentIndex(-1); },
+                                                         "'' is not a valid integer value."},
+                                         FailedStartCase{"SJW", [](TForm1 &f) { f.ComboBox4->setCurrentIndex(-1); },
+                                                         "'' is not a valid integer value."}),
+                         testing_support::CaseName());
 
 TEST_F(CaptureControlTest, ButtonsFollowTheRequestWord)
 {
@@ -266,11 +274,13 @@ TEST_P(StateTextTest, ShowsWhatTheThreadDoes)
     CaptureControl.state.store(CaptureState::kIdle);
 }
 
-INSTANTIATE_TEST_SUITE_P(States, StateTextTest, testing::Values(
-    StateCase{"Idle", 0, "Простой"}, StateCase{"Opening", 1, "Открытие ttyUSB0"},
-    StateCase{"Receiving", 4, "Обмен (- мс)"}, StateCase{"Initialising", 6, "Инициализация TRILOX"},
-    StateCase{"OtherKeepsTheText", 5, "Открытие ttyUSB0"}, StateCase{"NegativeKeepsTheText", -1, "Открытие ttyUSB0"}),
-    testing_support::CaseName());
+INSTANTIATE_TEST_SUITE_P(States, StateTextTest,
+                         testing::Values(StateCase{"Idle", 0, "Простой"}, StateCase{"Opening", 1, "Открытие ttyUSB0"},
+                                         StateCase{"Receiving", 4, "Обмен (- мс)"},
+                                         StateCase{"Initialising", 6, "Инициализация TRILOX"},
+                                         StateCase{"OtherKeepsTheText", 5, "Открытие ttyUSB0"},
+                                         StateCase{"NegativeKeepsTheText", -1, "Открытие ttyUSB0"}),
+                         testing_support::CaseName());
 
 struct ErrorsCase {
     const char *name;
@@ -297,11 +307,13 @@ TEST_P(ErrorsTextTest, ShowsTheAdapterErrorThenTheSystemsMessage)
     EXPECT_EQ(form.Label2->text(), QString::fromUtf8(GetParam().first) + "/" + second);
 }
 
-INSTANTIATE_TEST_SUITE_P(Errors, ErrorsTextTest, testing::Values(
-    ErrorsCase{"None", 0, 0, "-"}, ErrorsCase{"TxD", 7, 0, "Ошибка TxD"},
-    ErrorsCase{"NoDevice", 1, 0, "Device отсутствует"}, ErrorsCase{"NoEcu", 2, 0, "ECU не отвечает"},
-    ErrorsCase{"RxD", 8, 0, "Ошибка RxD"}, ErrorsCase{"UnknownKind", 3, 0, "-"},
-    ErrorsCase{"SystemOnly", 0, ENOENT, "-"}, ErrorsCase{"TxDAndSystem", 7, EACCES, "Ошибка TxD"}),
-    testing_support::CaseName());
+INSTANTIATE_TEST_SUITE_P(Errors, ErrorsTextTest,
+                         testing::Values(ErrorsCase{"None", 0, 0, "-"}, ErrorsCase{"TxD", 7, 0, "Ошибка TxD"},
+                                         ErrorsCase{"NoDevice", 1, 0, "Device отсутствует"},
+                                         ErrorsCase{"NoEcu", 2, 0, "ECU не отвечает"},
+                                         ErrorsCase{"RxD", 8, 0, "Ошибка RxD"}, ErrorsCase{"UnknownKind", 3, 0, "-"},
+                                         ErrorsCase{"SystemOnly", 0, ENOENT, "-"},
+                                         ErrorsCase{"TxDAndSystem", 7, EACCES, "Ошибка TxD"}),
+                         testing_support::CaseName());
 
 }  // namespace

@@ -12,8 +12,8 @@
 #include <sstream>
 #include <string>
 
-#include "TempDir.h"
-#include "Waiting.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/Waiting.h"
 
 extern char **environ;
 

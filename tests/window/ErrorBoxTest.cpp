@@ -4,8 +4,8 @@
 
 #include <ostream>
 
-#include "CaseNames.h"
-#include "ErrorBox.h"
+#include "tests/support/CaseNames.h"
+#include "window/ErrorBox.h"
 
 namespace {
 
@@ -27,16 +27,16 @@ TEST_P(FullStopTest, AppendsAFullStopAfterCharactersAboveIt)
     EXPECT_EQ(WithFullStop(QString::fromUtf8(GetParam().message)), QString::fromUtf8(GetParam().shown));
 }
 
-INSTANTIATE_TEST_SUITE_P(Messages, FullStopTest, testing::Values(
-    StopCase{"Letter", "File access denied", "File access denied."},
-    StopCase{"FullStop", "Already ended.", "Already ended."},
-    StopCase{"Bracket", "In brackets (x)", "In brackets (x)"},
-    StopCase{"Word", "'' is not a valid integer value", "'' is not a valid integer value."},
-    StopCase{"Quote", "Ends in a quote '", "Ends in a quote '"},
-    StopCase{"Slash", "Ends in a slash/", "Ends in a slash/."},
-    StopCase{"Cyrillic", "Ошибка", "Ошибка."},
-    StopCase{"Empty", "", ""}),
-    testing_support::CaseName());
+INSTANTIATE_TEST_SUITE_P(Messages, FullStopTest,
+                         testing::Values(StopCase{"Letter", "File access denied", "File access denied."},
+                                         StopCase{"FullStop", "Already ended.", "Already ended."},
+                                         StopCase{"Bracket", "In brackets (x)", "In brackets (x)"},
+                                         StopCase{"Word", "'' is not a valid integer value",
+                                                  "'' is not a valid integer value."},
+                                         StopCase{"Quote", "Ends in a quote '", "Ends in a quote '"},
+                                         StopCase{"Slash", "Ends in a slash/", "Ends in a slash/."},
+                                         StopCase{"Cyrillic", "Ошибка", "Ошибка."}, StopCase{"Empty", "", ""}),
+                         testing_support::CaseName());
 
 TEST(ErrorReport, ShowErrorGoesThroughTheCurrentReport)
 {

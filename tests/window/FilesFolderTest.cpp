@@ -12,8 +12,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "FilesFolder.h"
-#include "TempDir.h"
+#include "tests/support/TempDir.h"
+#include "window/FilesFolder.h"
 
 namespace {
 
@@ -40,7 +40,9 @@ protected:
         switch (GetParam().program) {
         case Program::Writable: fs::create_directories(dir_.path() / "copy"); return (dir_.path() / "copy").string();
         case Program::Installed: return installed().string();
-        case Program::LinkToInstalled: fs::create_directory_symlink(installed(), dir_.path() / "bin"); return (dir_.path() / "bin").string();
+        case Program::LinkToInstalled:
+            fs::create_directory_symlink(installed(), dir_.path() / "bin");
+            return (dir_.path() / "bin").string();
         case Program::Missing: return (dir_.path() / "gone").string();
         }
         return {};
@@ -67,12 +69,12 @@ TEST_P(ChooseFilesFolderTest, KeepsTheFilesBesideAWritableCopyOnly)
     EXPECT_EQ(ChooseFilesFolder(program, installed().string(), user().string()), chosen);  // made once, used again
 }
 
-INSTANTIATE_TEST_SUITE_P(Copies, ChooseFilesFolderTest, testing::Values(
-    ChoiceCase{Program::Writable, true, "WritableCopy"},
-    ChoiceCase{Program::Installed, false, "InstalledCopy"},
-    ChoiceCase{Program::LinkToInstalled, false, "InstalledThroughALink"},
-    ChoiceCase{Program::Missing, false, "FolderThatCannotBeWritten"}),
-    [](const testing::TestParamInfo<ChoiceCase> &info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Copies, ChooseFilesFolderTest,
+                         testing::Values(ChoiceCase{Program::Writable, true, "WritableCopy"},
+                                         ChoiceCase{Program::Installed, false, "InstalledCopy"},
+                                         ChoiceCase{Program::LinkToInstalled, false, "InstalledThroughALink"},
+                                         ChoiceCase{Program::Missing, false, "FolderThatCannotBeWritten"}),
+                         [](const testing::TestParamInfo<ChoiceCase> &info) { return std::string(info.param.name); });
 
 TEST(ChooseFilesFolder, AUserFolderThatCannotBeMadeIsStillAnswered)
 {
@@ -139,13 +141,15 @@ TEST_P(UserFilesFolderTest, FollowsTheXdgDataHome)
     EXPECT_EQ(UserFilesFolder(), expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(Environments, UserFilesFolderTest, testing::Values(
-    UserFolderCase{"/data/anna", "/home/anna", "/data/anna/vektamon/", "DataHomeSet"},
-    UserFolderCase{std::nullopt, "/home/anna", "/home/anna/.local/share/vektamon/", "DataHomeUnset"},
-    UserFolderCase{"", "/home/anna", "/home/anna/.local/share/vektamon/", "DataHomeEmpty"},
-    UserFolderCase{"relative/data", "/home/anna", "/home/anna/.local/share/vektamon/", "DataHomeRelative"},
-    UserFolderCase{std::nullopt, std::nullopt, nullptr, "NoHomeVariable"},
-    UserFolderCase{std::nullopt, "home", nullptr, "RelativeHomeVariable"}),
+INSTANTIATE_TEST_SUITE_P(
+    Environments, UserFilesFolderTest,
+    testing::Values(UserFolderCase{"/data/anna", "/home/anna", "/data/anna/vektamon/", "DataHomeSet"},
+                    UserFolderCase{std::nullopt, "/home/anna", "/home/anna/.local/share/vektamon/", "DataHomeUnset"},
+                    UserFolderCase{"", "/home/anna", "/home/anna/.local/share/vektamon/", "DataHomeEmpty"},
+                    UserFolderCase{"relative/data", "/home/anna", "/home/anna/.local/share/vektamon/",
+                                   "DataHomeRelative"},
+                    UserFolderCase{std::nullopt, std::nullopt, nullptr, "NoHomeVariable"},
+                    UserFolderCase{std::nullopt, "home", nullptr, "RelativeHomeVariable"}),
     [](const testing::TestParamInfo<UserFolderCase> &info) { return std::string(info.param.name); });
 
 struct FitCase {
@@ -167,14 +171,15 @@ TEST_P(FitUtf8Test, CutsOnACharacterBoundary)
     EXPECT_EQ(FitUtf8(GetParam().text, GetParam().maxBytes), GetParam().fitted);
 }
 
-INSTANTIATE_TEST_SUITE_P(Texts, FitUtf8Test, testing::Values(
-    FitCase{"/home/anna/", 255, "/home/anna/", "Shorter"},
-    FitCase{std::string(300, 'a'), 255, std::string(255, 'a'), "Ascii"},
-    FitCase{std::string(254, 'a') + "жж", 255, std::string(254, 'a'), "TwoByteCharacterAcrossTheEnd"},
-    FitCase{std::string(253, 'a') + "жж", 255, std::string(253, 'a') + "ж", "TwoByteCharacterAtTheEnd"},
-    FitCase{std::string(253, 'a') + "€", 255, std::string(253, 'a'), "ThreeByteCharacter"},
-    FitCase{std::string(252, 'a') + "😀", 255, std::string(252, 'a'), "FourByteCharacter"},
-    FitCase{"ж", 1, "", "NothingFits"}),
+INSTANTIATE_TEST_SUITE_P(
+    Texts, FitUtf8Test,
+    testing::Values(FitCase{"/home/anna/", 255, "/home/anna/", "Shorter"},
+                    FitCase{std::string(300, 'a'), 255, std::string(255, 'a'), "Ascii"},
+                    FitCase{std::string(254, 'a') + "жж", 255, std::string(254, 'a'), "TwoByteCharacterAcrossTheEnd"},
+                    FitCase{std::string(253, 'a') + "жж", 255, std::string(253, 'a') + "ж", "TwoByteCharacterAtTheEnd"},
+                    FitCase{std::string(253, 'a') + "€", 255, std::string(253, 'a'), "ThreeByteCharacter"},
+                    FitCase{std::string(252, 'a') + "😀", 255, std::string(252, 'a'), "FourByteCharacter"},
+                    FitCase{"ж", 1, "", "NothingFits"}),
     [](const testing::TestParamInfo<FitCase> &info) { return std::string(info.param.name); });
 
 }  // namespace

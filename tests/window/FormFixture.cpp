@@ -11,7 +11,7 @@
 
 #include <unistd.h>
 
-#include "Unit2.h"
+#include "capture/Unit2.h"
 
 namespace {
 constexpr auto kPollPeriod = 5ms;

@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "ErrorBox.h"
-#include "Unit1.h"
+#include "window/ErrorBox.h"
+#include "window/Unit1.h"
 
 using namespace std::chrono_literals;
 

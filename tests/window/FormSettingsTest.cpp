@@ -8,13 +8,13 @@
 #include <optional>
 #include <ostream>
 
-#include "CaseNames.h"
-#include "DropDownComboBox.h"
 #include "FormFixture.h"
-#include "SettingsFile.h"
-#include "SpinEdit.h"
-#include "StringGrid.h"
-#include "Unit2.h"
+#include "capture/Unit2.h"
+#include "tests/support/CaseNames.h"
+#include "window/DropDownComboBox.h"
+#include "window/SettingsFile.h"
+#include "window/SpinEdit.h"
+#include "window/StringGrid.h"
 
 namespace {
 
@@ -23,8 +23,8 @@ protected:
     // A complete file with some lines (counted from 0) replaced.
     static std::string FileWith(std::initializer_list<std::pair<size_t, std::string>> replaced)
     {
-        std::vector<std::string> lines = {"ttyUSB1", "1", "0", "3", "1", "1", "-1", "0", "250000", "2000",
-                                          "7e0", "7E8", "FFF", "1", "2", "3", "4", "5", "312", "409", "33", "44"};
+        std::vector<std::string> lines = {"ttyUSB1", "1",   "0", "3", "1", "1", "-1", "0",   "250000", "2000", "7e0",
+                                          "7E8",     "FFF", "1", "2", "3", "4", "5",  "312", "409",    "33",   "44"};
         for (const auto &[index, value] : replaced)
             lines.at(index) = value;
         std::string bytes;
@@ -45,9 +45,10 @@ TEST_F(FormSettingsTest, FirstCloseWritesTheDesignedValues)
     ASSERT_TRUE(CloseForm());
     const std::vector<std::string> lines = SettingsLines();
     ASSERT_EQ(lines.size(), 22u);
-    const std::vector<std::string> designed = {"COM1", "0", "4", "2", "0", "0", "0", "0", "500000", "1000",
+    const std::vector<std::string> designed = {"COM1",     "0",        "4",        "2",        "0",
+                                               "0",        "0",        "0",        "500000",   "1000",
                                                "000007E0", "000007E8", "00000FFF", "000007E1", "000007E9",
-                                               "000007E2", "000007EA", "00000FFF", "274", "409"};
+                                               "000007E2", "000007EA", "00000FFF", "274",      "409"};
     EXPECT_EQ(std::vector<std::string>(lines.begin(), lines.begin() + 20), designed);
     EXPECT_TRUE(ToInteger(lines[20]).has_value()) << lines[20];
     EXPECT_TRUE(ToInteger(lines[21]).has_value()) << lines[21];
@@ -150,14 +151,14 @@ TEST_P(BadLineTest, StopsTheLoadAtTheLineThatDoesNotConvert)
     EXPECT_EQ(form.pos(), CentredPosition());
 }
 
-INSTANTIATE_TEST_SUITE_P(Lines, BadLineTest, testing::Values(
-    BadLineCase{"SampleIndex", 2, "x", "'x' is not a valid integer value."},
-    BadLineCase{"AdapterLog", 6, "yes", "'yes' is not a valid boolean value."},
-    BadLineCase{"CanLogEmpty", 7, "", "'' is not a valid boolean value."},
-    BadLineCase{"CanBaudReal", 8, "5e5", "'5e5' is not a valid integer value."},
-    BadLineCase{"Width", 19, "wide", "'wide' is not a valid integer value."},
-    BadLineCase{"Left", 21, "-", "'-' is not a valid integer value."}),
-    testing_support::CaseName());
+INSTANTIATE_TEST_SUITE_P(Lines, BadLineTest,
+                         testing::Values(BadLineCase{"SampleIndex", 2, "x", "'x' is not a valid integer value."},
+                                         BadLineCase{"AdapterLog", 6, "yes", "'yes' is not a valid boolean value."},
+                                         BadLineCase{"CanLogEmpty", 7, "", "'' is not a valid boolean value."},
+                                         BadLineCase{"CanBaudReal", 8, "5e5", "'5e5' is not a valid integer value."},
+                                         BadLineCase{"Width", 19, "wide", "'wide' is not a valid integer value."},
+                                         BadLineCase{"Left", 21, "-", "'-' is not a valid integer value."}),
+                         testing_support::CaseName());
 
 struct CheckLineCase {
     const char *name;
@@ -187,14 +188,15 @@ TEST_P(CheckLineTest, ReadsNumbersAndWords)
     EXPECT_EQ(form.CheckBox2->isChecked(), *GetParam().checked);
 }
 
-INSTANTIATE_TEST_SUITE_P(Lines, CheckLineTest, testing::Values(
-    CheckLineCase{"MinusOne", "-1", true}, CheckLineCase{"One", "1", true}, CheckLineCase{"Zero", "0", false},
-    CheckLineCase{"Words", "TRUE", true}, CheckLineCase{"LowerWord", "false", false},
-    CheckLineCase{"Fraction", "2.5", true}, CheckLineCase{"Exponent", "1e3", true},
-    CheckLineCase{"RealZero", "0.0", false}, CheckLineCase{"MinusZero", "-0", false},
-    CheckLineCase{"Tiny", "1e-999", true}, CheckLineCase{"Yes", "yes", std::nullopt},
-    CheckLineCase{"LeadingBlank", " 1", std::nullopt}, CheckLineCase{"NotANumber", "nan", std::nullopt},
-    CheckLineCase{"Infinity", "inf", std::nullopt}),
+INSTANTIATE_TEST_SUITE_P(
+    Lines, CheckLineTest,
+    testing::Values(CheckLineCase{"MinusOne", "-1", true}, CheckLineCase{"One", "1", true},
+                    CheckLineCase{"Zero", "0", false}, CheckLineCase{"Words", "TRUE", true},
+                    CheckLineCase{"LowerWord", "false", false}, CheckLineCase{"Fraction", "2.5", true},
+                    CheckLineCase{"Exponent", "1e3", true}, CheckLineCase{"RealZero", "0.0", false},
+                    CheckLineCase{"MinusZero", "-0", false}, CheckLineCase{"Tiny", "1e-999", true},
+                    CheckLineCase{"Yes", "yes", std::nullopt}, CheckLineCase{"LeadingBlank", " 1", std::nullopt},
+                    CheckLineCase{"NotANumber", "nan", std::nullopt}, CheckLineCase{"Infinity", "inf", std::nullopt}),
     testing_support::CaseName());
 
 struct StoredHexCase {
@@ -227,12 +229,12 @@ TEST_P(StoredHexTest, StartCountsTheLastEightCharacters)
     form.Button2Click();
 }
 
-INSTANTIATE_TEST_SUITE_P(Texts, StoredHexTest, testing::Values(
-    StoredHexCase{"TwelveDigits", "0123456789AB", 0x456789ABu},
-    StoredHexCase{"WordsBefore", "mask 00000FFF", 0x00000FFFu},
-    StoredHexCase{"StrayBefore", "G00000001", 0x00000001u},
-    StoredHexCase{"StrayAmongTheLastEight", "12345678G9", std::nullopt}),
-    testing_support::CaseName());
+INSTANTIATE_TEST_SUITE_P(Texts, StoredHexTest,
+                         testing::Values(StoredHexCase{"TwelveDigits", "0123456789AB", 0x456789ABu},
+                                         StoredHexCase{"WordsBefore", "mask 00000FFF", 0x00000FFFu},
+                                         StoredHexCase{"StrayBefore", "G00000001", 0x00000001u},
+                                         StoredHexCase{"StrayAmongTheLastEight", "12345678G9", std::nullopt}),
+                         testing_support::CaseName());
 
 TEST_F(FormSettingsTest, AnIndexOutsideItsListLeavesNoSelectionAndIsWrittenBackAsMinusOne)
 {

@@ -8,12 +8,12 @@
 #include <climits>
 #include <ostream>
 
-#include "CaseNames.h"
-#include "DropDownComboBox.h"
 #include "FormFixture.h"
-#include "PortList.h"
-#include "SpinEdit.h"
-#include "StringGrid.h"
+#include "tests/support/CaseNames.h"
+#include "window/DropDownComboBox.h"
+#include "window/PortList.h"
+#include "window/SpinEdit.h"
+#include "window/StringGrid.h"
 
 namespace {
 
@@ -33,7 +33,7 @@ TEST_F(LayoutTest, ControlsStartAtTheirDesignedValues)
     EXPECT_EQ(form.size(), QSize(409, 274));
     EXPECT_EQ(form.ComboBox1->currentText(), "COM1");
     const std::pair<QComboBox *, QString> lists[] = {
-        {form.ComboBox2, "VEKTA"}, {form.ComboBox3, "80"},   {form.ComboBox4, "15"},
+        {form.ComboBox2, "VEKTA"}, {form.ComboBox3, "80"},    {form.ComboBox4, "15"},
         {form.ComboBox5, "CAN11"}, {form.ComboBox6, "CAN11"},
     };
     for (const auto &[box, text] : lists)
@@ -78,25 +78,31 @@ TEST_F(LayoutTest, ControlsSitAtTheirDesignedPlaces)
 {
     TForm1 &form = CreateForm();
     const std::pair<QWidget *, QRect> placed[] = {
-        {form.ComboBox1, {80, 8, 65, 21}},    {form.SpinEdit3, {80, 32, 65, 22}},   {form.ComboBox2, {80, 56, 65, 21}},
-        {form.SpinEdit1, {80, 80, 65, 22}},   {form.ComboBox3, {80, 104, 65, 21}},  {form.ComboBox4, {80, 128, 65, 21}},
-        {form.Edit1, {208, 8, 65, 21}},       {form.Edit2, {208, 32, 65, 21}},      {form.Edit3, {208, 104, 65, 21}},
-        {form.ComboBox5, {208, 128, 65, 21}}, {form.Edit4, {336, 8, 65, 21}},       {form.Edit5, {336, 32, 65, 21}},
-        {form.Edit6, {336, 56, 65, 21}},      {form.Edit7, {336, 80, 65, 21}},      {form.Edit8, {336, 104, 65, 21}},
-        {form.ComboBox6, {336, 128, 65, 21}}, {form.CheckBox1, {8, 154, 105, 17}},  {form.CheckBox2, {152, 154, 105, 17}},
-        {form.StringGrid1, {55, 176, 308, 23}}, {form.Button1, {88, 208, 75, 25}},  {form.Button2, {168, 208, 75, 25}},
-        {form.Button3, {248, 208, 75, 25}},
+        {form.ComboBox1, {80, 8, 65, 21}},      {form.SpinEdit3, {80, 32, 65, 22}},
+        {form.ComboBox2, {80, 56, 65, 21}},     {form.SpinEdit1, {80, 80, 65, 22}},
+        {form.ComboBox3, {80, 104, 65, 21}},    {form.ComboBox4, {80, 128, 65, 21}},
+        {form.Edit1, {208, 8, 65, 21}},         {form.Edit2, {208, 32, 65, 21}},
+        {form.Edit3, {208, 104, 65, 21}},       {form.ComboBox5, {208, 128, 65, 21}},
+        {form.Edit4, {336, 8, 65, 21}},         {form.Edit5, {336, 32, 65, 21}},
+        {form.Edit6, {336, 56, 65, 21}},        {form.Edit7, {336, 80, 65, 21}},
+        {form.Edit8, {336, 104, 65, 21}},       {form.ComboBox6, {336, 128, 65, 21}},
+        {form.CheckBox1, {8, 154, 105, 17}},    {form.CheckBox2, {152, 154, 105, 17}},
+        {form.StringGrid1, {55, 176, 308, 23}}, {form.Button1, {88, 208, 75, 25}},
+        {form.Button2, {168, 208, 75, 25}},     {form.Button3, {248, 208, 75, 25}},
     };
     for (const auto &[widget, rect] : placed)
         EXPECT_EQ(widget->geometry(), rect) << widget->metaObject()->className();
     const std::tuple<QLabel *, const char *, QPoint> labels[] = {
-        {form.Label5, "COM:", {8, 10}},      {form.Label10, "RTO:", {8, 34}},     {form.Label14, "Hardw:", {8, 58}},
-        {form.Label8, "CAN BAUD:", {8, 82}}, {form.Label12, "SAMP:", {8, 106}},   {form.Label13, "SJW:", {8, 130}},
-        {form.Label7, "RADR11:", {152, 10}}, {form.Label17, "RADR12:", {152, 34}}, {form.Label11, "RMSK1:", {152, 106}},
-        {form.Label15, "BITS:", {152, 130}}, {form.Label6, "RADR21:", {280, 10}}, {form.Label18, "RADR22:", {280, 34}},
-        {form.Label19, "RADR23:", {280, 58}}, {form.Label20, "RADR24:", {280, 82}}, {form.Label9, "RMSK2:", {280, 106}},
-        {form.Label16, "BITS:", {280, 130}}, {form.Label3, "Статус:", {8, 240}},  {form.Label1, "Простой", {72, 240}},
-        {form.Label4, "Ошибки:", {8, 256}},  {form.Label2, "-/-", {72, 256}},
+        {form.Label5, "COM:", {8, 10}},       {form.Label10, "RTO:", {8, 34}},
+        {form.Label14, "Hardw:", {8, 58}},    {form.Label8, "CAN BAUD:", {8, 82}},
+        {form.Label12, "SAMP:", {8, 106}},    {form.Label13, "SJW:", {8, 130}},
+        {form.Label7, "RADR11:", {152, 10}},  {form.Label17, "RADR12:", {152, 34}},
+        {form.Label11, "RMSK1:", {152, 106}}, {form.Label15, "BITS:", {152, 130}},
+        {form.Label6, "RADR21:", {280, 10}},  {form.Label18, "RADR22:", {280, 34}},
+        {form.Label19, "RADR23:", {280, 58}}, {form.Label20, "RADR24:", {280, 82}},
+        {form.Label9, "RMSK2:", {280, 106}},  {form.Label16, "BITS:", {280, 130}},
+        {form.Label3, "Статус:", {8, 240}},   {form.Label1, "Простой", {72, 240}},
+        {form.Label4, "Ошибки:", {8, 256}},   {form.Label2, "-/-", {72, 256}},
     };
     for (const auto &[label, text, at] : labels) {
         EXPECT_EQ(label->text(), QString::fromUtf8(text));
@@ -119,10 +125,10 @@ TEST_F(LayoutTest, TabVisitsTheControlsInTheDesignedOrder)
 {
     TForm1 &form = CreateForm();
     const std::vector<QWidget *> order = {
-        form.Button1,   form.Button2,   form.ComboBox1, form.Edit2,       form.SpinEdit3, form.Button3,
-        form.Edit3,     form.CheckBox1, form.CheckBox2, form.SpinEdit1,   form.ComboBox2, form.Edit1,
-        form.Edit4,     form.StringGrid1, form.ComboBox3, form.ComboBox4, form.ComboBox5, form.ComboBox6,
-        form.Edit5,     form.Edit6,     form.Edit7,     form.Edit8};
+        form.Button1, form.Button2,     form.ComboBox1, form.Edit2,     form.SpinEdit3, form.Button3,
+        form.Edit3,   form.CheckBox1,   form.CheckBox2, form.SpinEdit1, form.ComboBox2, form.Edit1,
+        form.Edit4,   form.StringGrid1, form.ComboBox3, form.ComboBox4, form.ComboBox5, form.ComboBox6,
+        form.Edit5,   form.Edit6,       form.Edit7,     form.Edit8};
     std::vector<QWidget *> visited{form.Button1};
     for (QWidget *w = form.Button1->nextInFocusChain(); w != form.Button1; w = w->nextInFocusChain())
         if (std::find(order.begin(), order.end(), w) != order.end())
@@ -171,15 +177,12 @@ TEST_P(ResizeRuleTest, KeepsTheWidthAndAddsWholeGridRows)
     EXPECT_EQ(form.Edit8->pos(), QPoint(336, 104));  // nothing above the grid moves
 }
 
-INSTANTIATE_TEST_SUITE_P(Sizes, ResizeRuleTest, testing::Values(
-    ResizeCase{"OneRowMore", {409, 300}, 293},
-    ResizeCase{"Wider", {800, 300}, 293},
-    ResizeCase{"Narrower", {100, 274}, 274},
-    ResizeCase{"BelowTheMinimum", {409, 100}, 274},
-    ResizeCase{"Negative", {409, -5}, 274},
-    ResizeCase{"JustShortOfARow", {409, 292}, 274},
-    ResizeCase{"ExactlyARow", {409, 293}, 293},
-    ResizeCase{"RoundedDown", {409, 360}, 350}),
+INSTANTIATE_TEST_SUITE_P(
+    Sizes, ResizeRuleTest,
+    testing::Values(ResizeCase{"OneRowMore", {409, 300}, 293}, ResizeCase{"Wider", {800, 300}, 293},
+                    ResizeCase{"Narrower", {100, 274}, 274}, ResizeCase{"BelowTheMinimum", {409, 100}, 274},
+                    ResizeCase{"Negative", {409, -5}, 274}, ResizeCase{"JustShortOfARow", {409, 292}, 274},
+                    ResizeCase{"ExactlyARow", {409, 293}, 293}, ResizeCase{"RoundedDown", {409, 360}, 350}),
     testing_support::CaseName());
 
 TEST_F(LayoutTest, AShownWindowKeepsTheRuleWhenResized)
@@ -187,8 +190,7 @@ TEST_F(LayoutTest, AShownWindowKeepsTheRuleWhenResized)
     TForm1 &form = CreateForm();
     form.show();
     form.resize(600, 300);
-    EXPECT_TRUE(WaitUntil([&form] { return form.size() == QSize(409, 293); }))
-        << form.width() << "x" << form.height();
+    EXPECT_TRUE(WaitUntil([&form] { return form.size() == QSize(409, 293); })) << form.width() << "x" << form.height();
     EXPECT_EQ(form.Button1->y(), 227);
     EXPECT_EQ(form.Label1->y(), 259);
     EXPECT_EQ(form.Label2->y(), 275);

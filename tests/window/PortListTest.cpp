@@ -4,8 +4,8 @@
 #include <fstream>
 #include <optional>
 
-#include "PortList.h"
-#include "TempDir.h"
+#include "tests/support/TempDir.h"
+#include "window/PortList.h"
 
 namespace {
 
@@ -46,10 +46,10 @@ TEST_F(SerialTtysTest, UsbConvertersFirstThenUartsEachInNaturalOrder)
 
 TEST_F(SerialTtysTest, LeavesOutTtySWithoutAUart)
 {
-    Entry("ttyS0", true, "4");   // 16550A
-    Entry("ttyS1", true, "0");   // unknown: no hardware behind it
-    Entry("ttyS2", true);        // no type reported
-    Entry("ttyS3", true, "");    // an empty type
+    Entry("ttyS0", true, "4");  // 16550A
+    Entry("ttyS1", true, "0");  // unknown: no hardware behind it
+    Entry("ttyS2", true);       // no type reported
+    Entry("ttyS3", true, "");   // an empty type
     Entry("ttyS31", true, "0");
     Entry("ttyS4", true, "16");
     EXPECT_EQ(Found(), (std::vector<std::string>{"ttyS0", "ttyS4"}));

@@ -14,10 +14,10 @@
 #include <cstdio>
 #include <functional>
 
-#include "DropDownComboBox.h"
-#include "Unit1.h"
-#include "Unit2.h"
-#include "Version.h"
+#include "capture/Unit2.h"
+#include "window/DropDownComboBox.h"
+#include "window/Unit1.h"
+#include "window/Version.h"
 
 namespace {
 
@@ -62,7 +62,8 @@ int main(int argc, char *argv[])
     // The thread's first act replaces the word; a Start before it would be lost.
     ProcessEventsUntil([] { return CaptureControl.flags.load() == FlagWord::kAlive; }, kFillDeadline);
     form.Button1->click();
-    const bool filled = ProcessEventsUntil([] { return CaptureControl.frameCount.load() >= kRowsShown; }, kFillDeadline);
+    const bool filled =
+        ProcessEventsUntil([] { return CaptureControl.frameCount.load() >= kRowsShown; }, kFillDeadline);
     if (filled)
         ProcessEventsFor(kSettleTime);
     const bool saved = filled && form.grab().save(QString::fromLocal8Bit(argv[3]));

@@ -6,8 +6,8 @@
 
 #include <unistd.h>
 
-#include "CaseNames.h"
-#include "SettingsFile.h"
+#include "tests/support/CaseNames.h"
+#include "window/SettingsFile.h"
 
 namespace {
 
@@ -34,16 +34,19 @@ TEST_P(SplitSettingsTextTest, GivesTheValues)
         EXPECT_EQ(text.Line(i), GetParam().lines[i]) << "line " << i + 1;
 }
 
-INSTANTIATE_TEST_SUITE_P(Files, SplitSettingsTextTest, testing::Values(
-    SplitCase{"CrLf", "COM1\r\n0\r\n", {"COM1", "0"}},
-    SplitCase{"BareLf", "COM1\n0\n", {"COM1", "0"}},
-    SplitCase{"NoEndOnTheLastLine", "COM1\r\n0", {"COM1", "0"}},
-    SplitCase{"LoneCrDropped", "A\rB\r\n", {"AB"}},
-    SplitCase{"EmptyValues", "\r\n\r\nx\r\n", {"", "", "x"}},
-    SplitCase{"CtrlZEndsTheFile", "COM1\r\n\x1A" "0\r\n1\r\n", {"COM1"}},
-    SplitCase{"Empty", "", {}},
-    SplitCase{"LongLineCut", std::string(300, 'A') + "\r\nB\r\n", {std::string(255, 'A'), "B"}},
-    SplitCase{"CutCountsCharacters", std::string(254, 'A') + "ЖЖ\r\n", {std::string(254, 'A') + "Ж"}}),
+INSTANTIATE_TEST_SUITE_P(
+    Files, SplitSettingsTextTest,
+    testing::Values(SplitCase{"CrLf", "COM1\r\n0\r\n", {"COM1", "0"}}, SplitCase{"BareLf", "COM1\n0\n", {"COM1", "0"}},
+                    SplitCase{"NoEndOnTheLastLine", "COM1\r\n0", {"COM1", "0"}},
+                    SplitCase{"LoneCrDropped", "A\rB\r\n", {"AB"}},
+                    SplitCase{"EmptyValues", "\r\n\r\nx\r\n", {"", "", "x"}},
+                    SplitCase{"CtrlZEndsTheFile",
+                              "COM1\r\n\x1A"
+                              "0\r\n1\r\n",
+                              {"COM1"}},
+                    SplitCase{"Empty", "", {}},
+                    SplitCase{"LongLineCut", std::string(300, 'A') + "\r\nB\r\n", {std::string(255, 'A'), "B"}},
+                    SplitCase{"CutCountsCharacters", std::string(254, 'A') + "ЖЖ\r\n", {std::string(254, 'A') + "Ж"}}),
     testing_support::CaseName());
 
 TEST(SettingsText, ALinePastTheEndReadsEmpty)
@@ -78,14 +81,15 @@ TEST_P(ToIntegerTest, ReadsSignedDecimal)
     EXPECT_EQ(ToInteger(GetParam().text), GetParam().value) << "'" << GetParam().text << "'";
 }
 
-INSTANTIATE_TEST_SUITE_P(Texts, ToIntegerTest, testing::Values(
-    IntegerCase{"Zero", "0", 0}, IntegerCase{"Number", "500000", 500000}, IntegerCase{"Negative", "-1", -1},
-    IntegerCase{"Plus", "+7", 7}, IntegerCase{"Largest", "2147483647", 2147483647},
-    IntegerCase{"Smallest", "-2147483648", INT32_MIN}, IntegerCase{"TooLarge", "2147483648", std::nullopt},
-    IntegerCase{"Empty", "", std::nullopt}, IntegerCase{"LoneMinus", "-", std::nullopt},
-    IntegerCase{"TwoSigns", "+-1", std::nullopt}, IntegerCase{"Fraction", "1.5", std::nullopt},
-    IntegerCase{"Letters", "12a", std::nullopt}, IntegerCase{"Hexadecimal", "0x10", std::nullopt},
-    IntegerCase{"LeadingBlank", " 1", std::nullopt}),
+INSTANTIATE_TEST_SUITE_P(
+    Texts, ToIntegerTest,
+    testing::Values(IntegerCase{"Zero", "0", 0}, IntegerCase{"Number", "500000", 500000},
+                    IntegerCase{"Negative", "-1", -1}, IntegerCase{"Plus", "+7", 7},
+                    IntegerCase{"Largest", "2147483647", 2147483647}, IntegerCase{"Smallest", "-2147483648", INT32_MIN},
+                    IntegerCase{"TooLarge", "2147483648", std::nullopt}, IntegerCase{"Empty", "", std::nullopt},
+                    IntegerCase{"LoneMinus", "-", std::nullopt}, IntegerCase{"TwoSigns", "+-1", std::nullopt},
+                    IntegerCase{"Fraction", "1.5", std::nullopt}, IntegerCase{"Letters", "12a", std::nullopt},
+                    IntegerCase{"Hexadecimal", "0x10", std::nullopt}, IntegerCase{"LeadingBlank", " 1", std::nullopt}),
     testing_support::CaseName());
 
 struct BooleanCase {
@@ -106,28 +110,32 @@ TEST_P(ToBooleanTest, ReadsNumbersAndWords)
     EXPECT_EQ(ToBoolean(GetParam().text), GetParam().value) << "'" << GetParam().text << "'";
 }
 
-INSTANTIATE_TEST_SUITE_P(Texts, ToBooleanTest, testing::Values(
-    BooleanCase{"MinusOne", "-1", true}, BooleanCase{"One", "1", true}, BooleanCase{"Integer", "42", true},
-    BooleanCase{"UpperWord", "TRUE", true}, BooleanCase{"Word", "True", true}, BooleanCase{"MixedWord", "tRuE", true},
-    BooleanCase{"Zero", "0", false}, BooleanCase{"LowerFalse", "false", false}, BooleanCase{"UpperFalse", "FALSE", false},
-    BooleanCase{"Yes", "yes", std::nullopt}, BooleanCase{"Empty", "", std::nullopt},
-    BooleanCase{"WordAndMore", "truex", std::nullopt},
-    // Any number, not only whole ones, with its value judged by its digits.
-    BooleanCase{"Fraction", "2.5", true}, BooleanCase{"Exponent", "1e3", true}, BooleanCase{"UpperExponent", "1E+3", true},
-    BooleanCase{"NegativeFraction", "-0.5", true}, BooleanCase{"NoWholePart", ".5", true},
-    BooleanCase{"NoFraction", "5.", true}, BooleanCase{"Tiny", "1e-999", true}, BooleanCase{"Huge", "1e999", true},
-    BooleanCase{"BeyondInteger", "99999999999", true}, BooleanCase{"PlusOne", "+1", true},
-    BooleanCase{"RealZero", "0.0", false}, BooleanCase{"MinusZero", "-0", false}, BooleanCase{"ZeroExponent", "0e5", false},
-    BooleanCase{"ManyZeros", "000.000", false},
-    // Not numbers: the integer lines take no blanks either, and words other
-    // than the two are errors.
-    BooleanCase{"LeadingBlank", " 1", std::nullopt}, BooleanCase{"TrailingBlank", "1 ", std::nullopt},
-    BooleanCase{"NotANumber", "nan", std::nullopt}, BooleanCase{"Infinity", "inf", std::nullopt},
-    BooleanCase{"Hexadecimal", "0x1", std::nullopt}, BooleanCase{"Comma", "1,5", std::nullopt},
-    BooleanCase{"LonePoint", ".", std::nullopt}, BooleanCase{"LoneSign", "-", std::nullopt},
-    BooleanCase{"NoExponentDigits", "1e", std::nullopt}, BooleanCase{"NoMantissa", "e3", std::nullopt},
-    BooleanCase{"TwoPoints", "1.2.3", std::nullopt}, BooleanCase{"FractionalExponent", "1e3.5", std::nullopt},
-    BooleanCase{"TwoSigns", "+-1", std::nullopt}),
+INSTANTIATE_TEST_SUITE_P(
+    Texts, ToBooleanTest,
+    testing::Values(BooleanCase{"MinusOne", "-1", true}, BooleanCase{"One", "1", true},
+                    BooleanCase{"Integer", "42", true}, BooleanCase{"UpperWord", "TRUE", true},
+                    BooleanCase{"Word", "True", true}, BooleanCase{"MixedWord", "tRuE", true},
+                    BooleanCase{"Zero", "0", false}, BooleanCase{"LowerFalse", "false", false},
+                    BooleanCase{"UpperFalse", "FALSE", false}, BooleanCase{"Yes", "yes", std::nullopt},
+                    BooleanCase{"Empty", "", std::nullopt}, BooleanCase{"WordAndMore", "truex", std::nullopt},
+                    // Any number, not only whole ones, with its value judged by its digits.
+                    BooleanCase{"Fraction", "2.5", true}, BooleanCase{"Exponent", "1e3", true},
+                    BooleanCase{"UpperExponent", "1E+3", true}, BooleanCase{"NegativeFraction", "-0.5", true},
+                    BooleanCase{"NoWholePart", ".5", true}, BooleanCase{"NoFraction", "5.", true},
+                    BooleanCase{"Tiny", "1e-999", true}, BooleanCase{"Huge", "1e999", true},
+                    BooleanCase{"BeyondInteger", "99999999999", true}, BooleanCase{"PlusOne", "+1", true},
+                    BooleanCase{"RealZero", "0.0", false}, BooleanCase{"MinusZero", "-0", false},
+                    BooleanCase{"ZeroExponent", "0e5", false}, BooleanCase{"ManyZeros", "000.000", false},
+                    // Not numbers: the integer lines take no blanks either, and words other
+                    // than the two are errors.
+                    BooleanCase{"LeadingBlank", " 1", std::nullopt}, BooleanCase{"TrailingBlank", "1 ", std::nullopt},
+                    BooleanCase{"NotANumber", "nan", std::nullopt}, BooleanCase{"Infinity", "inf", std::nullopt},
+                    BooleanCase{"Hexadecimal", "0x1", std::nullopt}, BooleanCase{"Comma", "1,5", std::nullopt},
+                    BooleanCase{"LonePoint", ".", std::nullopt}, BooleanCase{"LoneSign", "-", std::nullopt},
+                    BooleanCase{"NoExponentDigits", "1e", std::nullopt}, BooleanCase{"NoMantissa", "e3", std::nullopt},
+                    BooleanCase{"TwoPoints", "1.2.3", std::nullopt},
+                    BooleanCase{"FractionalExponent", "1e3.5", std::nullopt},
+                    BooleanCase{"TwoSigns", "+-1", std::nullopt}),
     testing_support::CaseName());
 
 TEST(ConversionMessages, NameTheText)
@@ -155,14 +163,15 @@ TEST_P(FileErrorTextTest, NamesTheFailure)
     EXPECT_EQ(FileErrorText(std::make_error_code(GetParam().error)), GetParam().text);
 }
 
-INSTANTIATE_TEST_SUITE_P(Codes, FileErrorTextTest, testing::Values(
-    ErrorCase{"NoSuchFile", std::errc::no_such_file_or_directory, "File not found"},
-    ErrorCase{"NameTooLong", std::errc::filename_too_long, "Invalid filename"},
-    ErrorCase{"IsADirectory", std::errc::is_a_directory, "Invalid filename"},
-    ErrorCase{"TooManyOpen", std::errc::too_many_files_open, "Too many open files"},
-    ErrorCase{"PermissionDenied", std::errc::permission_denied, "File access denied"},
-    ErrorCase{"ReadOnly", std::errc::read_only_file_system, "File access denied"},
-    ErrorCase{"NoSpace", std::errc::no_space_on_device, "Disk full"}),
+INSTANTIATE_TEST_SUITE_P(
+    Codes, FileErrorTextTest,
+    testing::Values(ErrorCase{"NoSuchFile", std::errc::no_such_file_or_directory, "File not found"},
+                    ErrorCase{"NameTooLong", std::errc::filename_too_long, "Invalid filename"},
+                    ErrorCase{"IsADirectory", std::errc::is_a_directory, "Invalid filename"},
+                    ErrorCase{"TooManyOpen", std::errc::too_many_files_open, "Too many open files"},
+                    ErrorCase{"PermissionDenied", std::errc::permission_denied, "File access denied"},
+                    ErrorCase{"ReadOnly", std::errc::read_only_file_system, "File access denied"},
+                    ErrorCase{"NoSpace", std::errc::no_space_on_device, "Disk full"}),
     testing_support::CaseName());
 
 TEST(FileErrorText, NamesOtherCodesByNumber)

@@ -6,11 +6,11 @@
 #include <ostream>
 #include <vector>
 
-#include "CaseNames.h"
 #include "FormFixture.h"
-#include "StatusGrid.h"
-#include "StringGrid.h"
-#include "Unit2.h"
+#include "capture/Unit2.h"
+#include "tests/support/CaseNames.h"
+#include "window/StatusGrid.h"
+#include "window/StringGrid.h"
 
 namespace {
 
@@ -46,16 +46,18 @@ protected:
 
 TEST_P(CellTextTest, ShowsTheEntrysValues)
 {
-    EXPECT_EQ(CellText(entry_, GetParam().col, GetParam().tableEmpty).View(), GetParam().text) << "column " << GetParam().col;
+    EXPECT_EQ(CellText(entry_, GetParam().col, GetParam().tableEmpty).View(), GetParam().text)
+        << "column " << GetParam().col;
 }
 
-INSTANTIATE_TEST_SUITE_P(Columns, CellTextTest, testing::Values(
-    CellCase{"Id", 0, false, "000007E8"}, CellCase{"Byte1", 1, false, "03"}, CellCase{"Byte2", 2, false, "41"},
-    CellCase{"Byte3", 3, false, "0C"}, CellCase{"Byte4BeyondTheLength", 4, false, "-"},
-    CellCase{"Byte8BeyondTheLength", 8, false, "-"}, CellCase{"Length", 9, false, "3"},
-    CellCase{"LargestCount", 10, false, "4294967295"}, CellCase{"EmptyTableId", 0, true, "-"},
-    CellCase{"EmptyTableByte", 1, true, "-"}, CellCase{"EmptyTableLength", 9, true, "-"},
-    CellCase{"EmptyTableCount", 10, true, "-"}),
+INSTANTIATE_TEST_SUITE_P(
+    Columns, CellTextTest,
+    testing::Values(CellCase{"Id", 0, false, "000007E8"}, CellCase{"Byte1", 1, false, "03"},
+                    CellCase{"Byte2", 2, false, "41"}, CellCase{"Byte3", 3, false, "0C"},
+                    CellCase{"Byte4BeyondTheLength", 4, false, "-"}, CellCase{"Byte8BeyondTheLength", 8, false, "-"},
+                    CellCase{"Length", 9, false, "3"}, CellCase{"LargestCount", 10, false, "4294967295"},
+                    CellCase{"EmptyTableId", 0, true, "-"}, CellCase{"EmptyTableByte", 1, true, "-"},
+                    CellCase{"EmptyTableLength", 9, true, "-"}, CellCase{"EmptyTableCount", 10, true, "-"}),
     testing_support::CaseName());
 
 TEST(CellText, ShowsEightBytesAndA29BitIdentifier)
@@ -188,7 +190,10 @@ struct KnownRow {
 
 const KnownRow kKnownRows[] = {
     {0x7E8, 12, {0x03, 0x41, 0x0C}, {2}, {"000007E8", "03", "41", "0C", "-", "-", "-", "-", "-", "3", "12"}},
-    {0x18DAF1FA, 4294967295u, {1, 2, 3, 4, 5, 6, 7, 0xFA}, {1, 8, 9},
+    {0x18DAF1FA,
+     4294967295u,
+     {1, 2, 3, 4, 5, 6, 7, 0xFA},
+     {1, 8, 9},
      {"18DAF1FA", "01", "02", "03", "04", "05", "06", "07", "FA", "8", "4294967295"}},
     {0x100, 1, {}, {9}, {"00000100", "-", "-", "-", "-", "-", "-", "-", "-", "0", "1"}},
     {0x1FFFFFFF, 987654, {0xAB, 0xCD}, {}, {"1FFFFFFF", "AB", "CD", "-", "-", "-", "-", "-", "-", "2", "987654"}},
@@ -224,7 +229,8 @@ void DrawPlainCell(QPainter &canvas, const QRect &cell, const QColor &background
     font.setPixelSize(11);
     font.setBold(true);
     canvas.setFont(font);
-    const bool red = std::find(known.changedColumns.begin(), known.changedColumns.end(), col) != known.changedColumns.end();
+    const bool red =
+        std::find(known.changedColumns.begin(), known.changedColumns.end(), col) != known.changedColumns.end();
     canvas.setPen(red ? QColor(255, 0, 0) : QColor(0, 0, 0));
     canvas.drawText(cell.adjusted(2, 0, -2, 0), (col == 10 ? Qt::AlignRight : Qt::AlignHCenter) | Qt::AlignVCenter,
                     known.texts[size_t(col)]);
@@ -254,8 +260,8 @@ protected:
         const QColor highlight = form_->StringGrid1->palette().color(QPalette::Highlight);
         for (int row = 0; row < int(std::size(kKnownRows)); ++row)
             for (int col = 0; col < 11; ++col)
-                DrawPlainCell(canvas, form_->StringGrid1->CellRect(col, row), row == kSelectedRow ? highlight : Qt::white,
-                              kKnownRows[row], col);
+                DrawPlainCell(canvas, form_->StringGrid1->CellRect(col, row),
+                              row == kSelectedRow ? highlight : Qt::white, kKnownRows[row], col);
         return image;
     }
 };

@@ -11,15 +11,15 @@
 #include <ostream>
 #include <set>
 
-#include "CaseNames.h"
-#include "DropDownComboBox.h"
 #include "FormFixture.h"
-#include "SignalClose.h"
-#include "Simulator.h"
-#include "SpinEdit.h"
-#include "StatusGrid.h"
-#include "StringGrid.h"
-#include "Unit2.h"
+#include "capture/Unit2.h"
+#include "sim/Simulator.h"
+#include "tests/support/CaseNames.h"
+#include "window/DropDownComboBox.h"
+#include "window/SignalClose.h"
+#include "window/SpinEdit.h"
+#include "window/StatusGrid.h"
+#include "window/StringGrid.h"
 
 namespace {
 
@@ -176,7 +176,8 @@ TEST_P(WholeCaptureTest, WhileACloseWaitsForTheThreadNoButtonCanBePressed)
 }
 
 INSTANTIATE_TEST_SUITE_P(Adapters, WholeCaptureTest,
-    testing::Values(KindCase{vektasim::Kind::Vekta, 0, "VEKTA"}, KindCase{vektasim::Kind::Trilox, 1, "TRILOX"}),
-    testing_support::CaseName());
+                         testing::Values(KindCase{vektasim::Kind::Vekta, 0, "VEKTA"},
+                                         KindCase{vektasim::Kind::Trilox, 1, "TRILOX"}),
+                         testing_support::CaseName());
 
 }  // namespace

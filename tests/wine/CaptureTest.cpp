@@ -8,14 +8,14 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "BenchTrace.h"
-#include "ErrorText.h"
-#include "ExpectedTable.h"
-#include "ExpectedWire.h"
-#include "Figures.h"
-#include "Simulator.h"
-#include "TestSupport.h"
 #include "WineSupport.h"
+#include "capture/ErrorText.h"
+#include "sim/Simulator.h"
+#include "tests/capture/ExpectedTable.h"
+#include "tests/capture/Figures.h"
+#include "tests/capture/TestSupport.h"
+#include "tests/driver/BenchTrace.h"
+#include "tests/support/ExpectedWire.h"
 
 namespace {
 
@@ -144,10 +144,10 @@ TEST_P(FullCapture, InitialisesReceivesCutsStopsAndEnds)
 
     CaptureThread thread;
     thread.Start();
-    ASSERT_TRUE(WaitFor([] {
-        return CaptureControl.sysError.load() != 0 || CaptureControl.state.load() == CaptureState::kReceiving;
-    }));
-    const uint32_t failure = CaptureControl.state.load() == CaptureState::kReceiving ? 0 : CaptureControl.sysError.load();
+    ASSERT_TRUE(WaitFor(
+        [] { return CaptureControl.sysError.load() != 0 || CaptureControl.state.load() == CaptureState::kReceiving; }));
+    const uint32_t failure =
+        CaptureControl.state.load() == CaptureState::kReceiving ? 0 : CaptureControl.sysError.load();
     if (UnderWine() && failure == ERROR_NOT_SUPPORTED) {
         // A pseudo-terminal has no modem lines: VEKTA's pulse fails.
         NoteWineDifference("the VEKTA open fails at its RTS/DTR pulse, so no VEKTA capture runs");
@@ -222,19 +222,25 @@ TEST_P(FullCapture, InitialisesReceivesCutsStopsAndEnds)
 
 INSTANTIATE_TEST_SUITE_P(
     Adapters, FullCapture,
-    ::testing::Values(CaptureCase{"vekta",
-                                  "VEKTA",
-                                  0,
-                                  {{0x5F, 0x00}, {0x52, 0x00}, {0x55, 0x03, 0x81, 0xFE, 0x03}, kFilters, {0x52, 0x00},
-                                   {0x57, 0x01, 0x03}},
-                                  std::vector<uint32_t>(6, kAdapterRate)},
-                      CaptureCase{"trilox",
-                                  "TRILOX",
-                                  1,
-                                  {TriloxSetup(), {0x5F, 0x00}, {0x52, 0x00}, {0x55, 0x03, 0x81, 0xFE, 0x03}, kFilters,
-                                   {0x52, 0x00}, {0x57, 0x01, 0x03}},
-                                  {kTriloxSetupRate, kAdapterRate, kAdapterRate, kAdapterRate, kAdapterRate,
-                                   kAdapterRate, kAdapterRate}}),
+    ::testing::Values(
+        CaptureCase{
+            "vekta",
+            "VEKTA",
+            0,
+            {{0x5F, 0x00}, {0x52, 0x00}, {0x55, 0x03, 0x81, 0xFE, 0x03}, kFilters, {0x52, 0x00}, {0x57, 0x01, 0x03}},
+            std::vector<uint32_t>(6, kAdapterRate)},
+        CaptureCase{"trilox",
+                    "TRILOX",
+                    1,
+                    {TriloxSetup(),
+                     {0x5F, 0x00},
+                     {0x52, 0x00},
+                     {0x55, 0x03, 0x81, 0xFE, 0x03},
+                     kFilters,
+                     {0x52, 0x00},
+                     {0x57, 0x01, 0x03}},
+                    {testing_support::kTriloxSetupRate, kAdapterRate, kAdapterRate, kAdapterRate, kAdapterRate,
+                     kAdapterRate, kAdapterRate}}),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST(MissingPort, IsFileNotFoundWithTheSystemsTextInTheLog)

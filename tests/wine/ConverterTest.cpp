@@ -10,12 +10,12 @@
 #include <string>
 #include <vector>
 
-#include "BenchTrace.h"
-#include "ErrorText.h"
-#include "ExpectedWire.h"
-#include "SerialDevice.h"
-#include "TestSupport.h"
 #include "WineSupport.h"
+#include "capture/ErrorText.h"
+#include "capture/SerialDevice.h"
+#include "tests/capture/TestSupport.h"
+#include "tests/driver/BenchTrace.h"
+#include "tests/support/ExpectedWire.h"
 
 namespace {
 
@@ -86,7 +86,7 @@ TEST_P(ConverterRate, ReachesTheConverterCloseEnoughAndIsReadBackOrRefused)
 }
 
 INSTANTIATE_TEST_SUITE_P(Rates, ConverterRate,
-                         ::testing::Values(RateCase{"trilox_setup_2000000", kTriloxSetupRate},
+                         ::testing::Values(RateCase{"trilox_setup_2000000", testing_support::kTriloxSetupRate},
                                            RateCase{"adapter_833333", kAdapterRate}),
                          [](const auto &info) { return std::string(info.param.name); });
 
@@ -182,7 +182,8 @@ void ExpectModemLines(const std::vector<TraceEvent> &attempt, const KindCase &c)
         if (i < expected.size())
             EXPECT_EQ(changes[i].what, expected[i]) << Timeline(attempt, changes);
         else
-            EXPECT_NE(changes[i].what.find(" off"), std::string::npos) << "raised later: " << Timeline(attempt, changes);
+            EXPECT_NE(changes[i].what.find(" off"), std::string::npos)
+                << "raised later: " << Timeline(attempt, changes);
     }
     std::printf("[ FIGURE   ] %s under Wine: %s\n", c.kind, Timeline(attempt, changes).c_str());
     if (c.hardware != 0)
@@ -240,8 +241,7 @@ TEST_P(ConverterCapture, DrivesTheModemLinesAndEndsEveryAttemptAsTheReadBackSays
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Kinds, ConverterCapture,
-                         ::testing::Values(KindCase{"VEKTA", 0}, KindCase{"TRILOX", 1}),
+INSTANTIATE_TEST_SUITE_P(Kinds, ConverterCapture, ::testing::Values(KindCase{"VEKTA", 0}, KindCase{"TRILOX", 1}),
                          [](const auto &info) { return std::string(info.param.kind); });
 
 }  // namespace

@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include "JournalFile.h"
-#include "TestSupport.h"
+#include "capture/JournalFile.h"
+#include "tests/capture/TestSupport.h"
 
 namespace {
 

@@ -3,9 +3,9 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include "LogFile.h"
-#include "TestSupport.h"
 #include "WineSupport.h"
+#include "capture/LogFile.h"
+#include "tests/capture/TestSupport.h"
 
 namespace {
 

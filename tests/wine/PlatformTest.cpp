@@ -3,11 +3,11 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include "Clock.h"
-#include "ErrorText.h"
-#include "SerialDevice.h"
-#include "TestSupport.h"
 #include "WineSupport.h"
+#include "capture/Clock.h"
+#include "capture/ErrorText.h"
+#include "capture/SerialDevice.h"
+#include "tests/capture/TestSupport.h"
 
 namespace {
 
@@ -40,23 +40,17 @@ TEST_P(ErrorTexts, AreTheSystemMessageWithoutTheTrailingStopAndLineEnd)
         return;
     }
     switch (PRIMARYLANGID(GetUserDefaultUILanguage())) {
-    case LANG_ENGLISH:
-        EXPECT_EQ(text, c.english);
-        break;
-    case LANG_RUSSIAN:
-        EXPECT_EQ(text, c.russian);
-        break;
-    default:
-        break;  // other languages: only the shape is known
+    case LANG_ENGLISH: EXPECT_EQ(text, c.english); break;
+    case LANG_RUSSIAN: EXPECT_EQ(text, c.russian); break;
+    default: break;  // other languages: only the shape is known
     }
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Codes, ErrorTexts,
-    ::testing::Values(
-        ErrorTextCase{ERROR_FILE_NOT_FOUND, "File not found", "The system cannot find the file specified",
-                      "Не удается найти указанный файл"},
-        ErrorTextCase{ERROR_ACCESS_DENIED, "Access denied", "Access is denied", "Отказано в доступе"}));
+    ::testing::Values(ErrorTextCase{ERROR_FILE_NOT_FOUND, "File not found", "The system cannot find the file specified",
+                                    "Не удается найти указанный файл"},
+                      ErrorTextCase{ERROR_ACCESS_DENIED, "Access denied", "Access is denied", "Отказано в доступе"}));
 
 TEST(ErrorCodes, OfTheCaptureThreadAreTheSystemsOwn)
 {

@@ -3,10 +3,10 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include "ErrorText.h"
-#include "SerialDevice.h"
-#include "TestSupport.h"
 #include "WineSupport.h"
+#include "capture/ErrorText.h"
+#include "capture/SerialDevice.h"
+#include "tests/capture/TestSupport.h"
 
 namespace {
 

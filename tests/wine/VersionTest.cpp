@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "Version.h"
+#include "window/Version.h"
 
 namespace {
 

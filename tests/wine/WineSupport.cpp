@@ -4,9 +4,9 @@
 
 #include <cstdio>
 
-#include "BenchTrace.h"
-#include "TestSupport.h"
-#include "Unit2.h"
+#include "capture/Unit2.h"
+#include "tests/capture/TestSupport.h"
+#include "tests/driver/BenchTrace.h"
 
 namespace wine_support {
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "SimRecord.h"
+#include "tests/support/SimRecord.h"
 
 namespace wine_support {
 

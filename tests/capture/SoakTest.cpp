@@ -218,7 +218,11 @@ TEST_F(Soak, CaptureSurvivesEveryMishapAndLosesNoWholeFrame)
     EXPECT_GT(seen.size(), 1000u);
     // The table counts exactly what the log holds since the last initialisation.
     EXPECT_EQ(TabledFrames(), sinceLastOpen);
+#ifndef __SANITIZE_THREAD__
+    // ThreadSanitizer's shadow memory grows with the allocations of every
+    // thread, the journal's writer too; the plain and ASan runs catch a leak.
     EXPECT_LT(memoryGrowth, kFlatMemoryBytes);
+#endif
 }
 
 }  // namespace

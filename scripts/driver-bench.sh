@@ -32,7 +32,7 @@ guest_modules=(
   usb-common usbcore xhci-hcd xhci-pci usbserial ftdi_sio
   virtio_ring virtio virtio_pci_modern_dev virtio_pci_legacy_dev virtio_pci
   9pnet 9pnet_virtio netfs fscache 9p overlay
-  can can-raw can-dev vcan
+  can can-raw can-dev vcan slcan
 )
 guest_timeout=${VEKTA_GUEST_TIMEOUT:-300}
 

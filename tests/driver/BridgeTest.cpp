@@ -315,6 +315,7 @@ uint64_t GuestBusyTicks()
 
 constexpr uint64_t kLineRateFrames = 5952;  // a second of the line, at 14 bytes a frame
 constexpr auto kSlcanCatchUp = 5s;
+constexpr auto kSlcanSettled = 300ms;  // candump that long without a new frame has all there is
 
 // What a run of frames cost the guest and how many came out of candump.
 struct LineRun {
@@ -485,7 +486,17 @@ void RunSlcand(uint64_t frames, const testing_support::TempDir &dir, LineRun &ru
     const auto start = std::chrono::steady_clock::now();
     ASSERT_TRUE(FeedSlcan(master, frames, sent)) << std::strerror(errno);
     // Until every frame is through, or the line discipline's losses are plain.
-    WaitFor([&] { return candump.Lines() >= frames; }, kSlcanCatchUp);
+    size_t seen = 0;
+    auto grew = std::chrono::steady_clock::now();
+    WaitFor(
+        [&] {
+            const size_t lines = candump.Lines();
+            const auto now = std::chrono::steady_clock::now();
+            if (lines != seen)
+                seen = lines, grew = now;
+            return lines >= frames || now - grew >= kSlcanSettled;
+        },
+        kSlcanCatchUp);
     run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     run.busyTicks = GuestBusyTicks() - ticksBefore;
     candump.End(SIGINT);

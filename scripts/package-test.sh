@@ -42,7 +42,8 @@ write_junit() {
 }
 
 build=${VEKTA_BUILD:-build-test/package}
-deb=$(VEKTA_BUILD=$build scripts/package.sh | tail -n 1)
+# The build's own output is shown, so that a failed build says why.
+deb=$(VEKTA_BUILD=$build scripts/package.sh | tee /dev/stderr | tail -n 1)
 echo "=== package: $deb, installed size $(dpkg-deb -f "$deb" Installed-Size) KiB"
 lintian --fail-on error,warning "$deb"
 echo "lintian: no errors, no warnings"

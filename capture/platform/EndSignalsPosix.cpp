@@ -19,7 +19,8 @@ void OnEndSignal(int signalNumber)
     const int savedErrno = errno;
     const auto byte = static_cast<unsigned char>(signalNumber);
     // A full pair already holds a wake-up; the byte may go.
-    static_cast<void>(::write(writeEnd, &byte, 1));
+    const ssize_t written = ::write(writeEnd, &byte, 1);
+    static_cast<void>(written);
     errno = savedErrno;
 }
 

@@ -4,12 +4,12 @@
 #include <filesystem>
 #include <iomanip>
 
-#include "StepClock.h"
 #include "TestSupport.h"
 #include "capture/Clock.h"
 #include "capture/LogText.h"
 #include "capture/Unit2.h"
 #include "tests/support/CaseNames.h"
+#include "tests/support/StepClock.h"
 
 namespace {
 

@@ -44,7 +44,7 @@ export QT_QPA_PLATFORM=offscreen VEKTA_SOAK_SECONDS=15
 host_failed=0
 if [ "$which" != driver ]; then
   for ((i = 1; i <= runs; i++)); do
-    if ctest --test-dir "$build" -L 'capture|window|bridge|soak' -j2 >"$out/host-$i.out" 2>&1; then
+    if ctest --test-dir "$build" -L 'capture|window|bridge|soak' -j2 --output-on-failure >"$out/host-$i.out" 2>&1; then
       echo "run $i: host tests passed"
     else
       host_failed=$((host_failed + 1))

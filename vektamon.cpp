@@ -1,7 +1,7 @@
 // The program's entry: the operator's window and, behind it, the capture thread.
 #include <QApplication>
 
-#include "window/FilesFolder.h"
+#include "settings/FilesFolder.h"
 #include "window/SignalClose.h"
 #include "window/Unit1.h"
 #include "window/Version.h"

@@ -9,8 +9,8 @@
 #include <net/if.h>
 
 #include "capture/AdapterEncoding.h"
-#include "window/HexParse.h"
-#include "window/SettingsFile.h"
+#include "settings/HexParse.h"
+#include "settings/SettingsFile.h"
 
 namespace vektacand {
 
@@ -220,7 +220,7 @@ bool ParseCommandLine(const std::vector<std::string> &args, CommandLine &line, s
     return line.help || line.version || CheckWhole(line, error);
 }
 
-void ApplyOptions(const CommandLine &line, Setup &setup)
+void ApplyOptions(const CommandLine &line, CaptureSetup &setup)
 {
     setup.port = line.tty;
     const std::optional<int32_t> indexes[] = {line.adapter, line.sample, line.sjw, line.group1Bits, line.group2Bits};

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "Setup.h"
+#include "settings/CaptureSetup.h"
 
 namespace vektacand {
 
@@ -31,7 +31,7 @@ bool ParseCommandLine(const std::vector<std::string> &args, CommandLine &line, s
 
 // The options over what the settings file (or the defaults) gave; the port
 // given on the command line replaces line 1.
-void ApplyOptions(const CommandLine &line, Setup &setup);
+void ApplyOptions(const CommandLine &line, CaptureSetup &setup);
 
 // The text of --help.
 std::string Usage();

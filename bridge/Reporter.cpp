@@ -1,7 +1,7 @@
 #include "Reporter.h"
 
-#include "capture/ErrorText.h"
 #include "capture/Unit2.h"
+#include "common/ErrorText.h"
 
 namespace vektacand {
 

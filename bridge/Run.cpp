@@ -14,9 +14,9 @@
 #include "Capabilities.h"
 #include "Reporter.h"
 #include "capture/Clock.h"
-#include "capture/EndSignals.h"
 #include "capture/Unit2.h"
-#include "window/FilesFolder.h"
+#include "common/EndSignals.h"
+#include "settings/FilesFolder.h"
 
 namespace vektacand {
 
@@ -28,7 +28,7 @@ using namespace std::chrono_literals;
 constexpr auto kReportPeriod = 100ms;
 constexpr auto kThreadPoll = 10ms;
 
-std::optional<std::string> ReadSetup(const CommandLine &line, Setup &setup)
+std::optional<std::string> ReadSetup(const CommandLine &line, CaptureSetup &setup)
 {
     if (!line.settingsFile.empty()) {
         SettingsText text;
@@ -99,11 +99,13 @@ void EndCapture(Reporter &reporter)
 
 std::optional<std::string> PrepareControl(const CommandLine &line, const std::string &programFolder)
 {
-    Setup setup;
+    CaptureSetup setup;
     if (auto failure = ReadSetup(line, setup))
         return failure;
     std::string folder;
     if (auto failure = LogFolder(line, programFolder, folder))
+        return failure;
+    if (auto failure = CheckListPositions(setup))
         return failure;
     if (auto failure = CopyToControl(setup, CaptureControl))
         return failure;

@@ -3,8 +3,8 @@
 #include <algorithm>
 
 #include "Clock.h"
-#include "ErrorText.h"
 #include "Unit2.h"
+#include "common/ErrorText.h"
 
 // Before the first run: what programs that did not end normally left behind
 // goes into log files, then this thread's own journal comes up.

@@ -2,11 +2,11 @@
 
 #include "AdapterProtocol.h"
 #include "Clock.h"
-#include "Cp1251.h"
-#include "ErrorText.h"
-#include "LogFile.h"
-#include "LogText.h"
 #include "Unit2.h"
+#include "capture/logstore/Cp1251.h"
+#include "capture/logstore/LogFile.h"
+#include "capture/logstore/LogText.h"
+#include "common/ErrorText.h"
 
 uint32_t TC1::ElapsedMs()
 {

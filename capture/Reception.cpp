@@ -4,8 +4,8 @@
 
 #include "AdapterEncoding.h"
 #include "Clock.h"
-#include "LogText.h"
 #include "Unit2.h"
+#include "capture/logstore/LogText.h"
 
 namespace {
 

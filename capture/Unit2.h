@@ -9,10 +9,10 @@
 
 #include "FrameSink.h"
 #include "FrameTable.h"
-#include "Journal.h"
-#include "LogBuffer.h"
 #include "RelaxedAtomic.h"
 #include "SerialDevice.h"
+#include "capture/logstore/Journal.h"
+#include "capture/logstore/LogBuffer.h"
 
 constexpr size_t kTextFieldSize = 256;
 

@@ -1,10 +1,9 @@
-#include "Setup.h"
+#include "CaptureSetup.h"
 
-#include "capture/AdapterEncoding.h"
+#include "HexParse.h"
+#include "SettingsFile.h"
+#include "capture/AdapterProtocol.h"
 #include "capture/Unit2.h"
-#include "window/HexParse.h"
-
-namespace vektacand {
 
 namespace {
 
@@ -12,40 +11,54 @@ constexpr const char *kListNames[] = {"adapter kind", "sample point", "SJW", "gr
                                       "group 2 identifier length"};
 constexpr size_t kListSizes[] = {kAdapterKinds.size(), kSamplePoints.size(), kSjwSteps.size(), kIdentifierBits.size(),
                                  kIdentifierBits.size()};
-// Filters that carry their group's width in bit 31: RADR11 and RADR21.
-constexpr size_t kGroup1First = 0;
-constexpr size_t kGroup2First = 3;
 
-struct Values {
-    std::array<uint32_t, 8> filters{};
-};
-
-std::optional<std::string> CheckIndexes(const Setup &setup)
+bool IsExtended(const CaptureSetup &setup, size_t bitsIndex)
 {
-    for (size_t i = 0; i < setup.indexes.size(); ++i)
-        if (setup.indexes[i] < 0 || size_t(setup.indexes[i]) >= kListSizes[i])
-            return "no " + std::string(kListNames[i]) + " for list position " + std::to_string(setup.indexes[i]);
+    return setup.indexes[bitsIndex] > 0;
+}
+
+std::optional<std::string> CopyFilters(const CaptureSetup &setup, TCaptureControl &control)
+{
+    // Bit 31 of a group's first address carries the group's identifier length.
+    const struct {
+        RelaxedAtomic<uint32_t> &field;
+        std::optional<size_t> bitsIndex;
+    } fields[] = {
+        {control.radr11, SettingsIndex::kGroup1Bits},
+        {control.radr12, std::nullopt},
+        {control.rmsk1, std::nullopt},
+        {control.radr21, SettingsIndex::kGroup2Bits},
+        {control.radr22, std::nullopt},
+        {control.radr23, std::nullopt},
+        {control.radr24, std::nullopt},
+        {control.rmsk2, std::nullopt},
+    };
+    for (size_t i = 0; i < setup.filters.size(); ++i) {
+        auto value = ParseHex8(setup.filters[i]);
+        if (!value)
+            return NotHexText(setup.filters[i]);
+        if (fields[i].bitsIndex && IsExtended(setup, *fields[i].bitsIndex))
+            *value |= kExtendedFlag;
+        fields[i].field = *value;
+    }
     return std::nullopt;
 }
 
-std::optional<std::string> ParseFilters(const Setup &setup, Values &values)
+// A position outside its list leaves the window's list without a text, and an
+// empty text is no number.
+template <size_t N>
+std::optional<std::string> CopyListValue(const std::array<int32_t, N> &list, int32_t position,
+                                         RelaxedAtomic<uint32_t> &field)
 {
-    for (size_t i = 0; i < setup.filters.size(); ++i) {
-        const auto value = ParseHex8(setup.filters[i]);
-        if (!value)
-            return NotHexText(setup.filters[i]);
-        values.filters[i] = *value;
-    }
-    if (setup.indexes[SettingsIndex::kGroup1Bits] > 0)
-        values.filters[kGroup1First] |= kExtendedFlag;
-    if (setup.indexes[SettingsIndex::kGroup2Bits] > 0)
-        values.filters[kGroup2First] |= kExtendedFlag;
+    if (position < 0 || size_t(position) >= N)
+        return NotIntegerText("");
+    field = static_cast<uint32_t>(list[size_t(position)]);
     return std::nullopt;
 }
 
 }  // namespace
 
-void TakeStored(const StoredSettings &stored, Setup &setup)
+void TakeStored(const StoredSettings &stored, CaptureSetup &setup)
 {
     if (stored.port)
         setup.port = *stored.port;
@@ -59,26 +72,27 @@ void TakeStored(const StoredSettings &stored, Setup &setup)
         setup.filters[i] = stored.texts[i].value_or(setup.filters[i]);
 }
 
-std::optional<std::string> CopyToControl(const Setup &setup, TCaptureControl &control)
+std::optional<std::string> CheckListPositions(const CaptureSetup &setup)
 {
-    if (auto failure = CheckIndexes(setup))
-        return failure;
-    Values values;
-    if (auto failure = ParseFilters(setup, values))
-        return failure;
-    StoreText(control.portName, setup.port);
-    control.hardware = static_cast<uint8_t>(setup.indexes[SettingsIndex::kAdapter]);
-    control.canBaud = static_cast<uint32_t>(setup.canBaud);
-    control.samp = static_cast<uint32_t>(kSamplePoints[size_t(setup.indexes[SettingsIndex::kSample])]);
-    control.sjw = static_cast<uint32_t>(kSjwSteps[size_t(setup.indexes[SettingsIndex::kSjw])]);
-    control.rto = static_cast<uint32_t>(setup.rto);
-    RelaxedAtomic<uint32_t> *const fields[] = {&control.radr11, &control.radr12, &control.rmsk1,  &control.radr21,
-                                               &control.radr22, &control.radr23, &control.radr24, &control.rmsk2};
-    for (size_t i = 0; i < values.filters.size(); ++i)
-        *fields[i] = values.filters[i];
-    control.adapterLog = setup.adapterLog;
-    control.canLog = setup.canLog;
+    for (size_t i = 0; i < setup.indexes.size(); ++i)
+        if (setup.indexes[i] < 0 || size_t(setup.indexes[i]) >= kListSizes[i])
+            return "no " + std::string(kListNames[i]) + " for list position " + std::to_string(setup.indexes[i]);
     return std::nullopt;
 }
 
-}  // namespace vektacand
+std::optional<std::string> CopyToControl(const CaptureSetup &setup, TCaptureControl &control)
+{
+    StoreText(control.portName, setup.port);
+    control.canBaud = static_cast<uint32_t>(setup.canBaud);
+    if (auto failure = CopyFilters(setup, control))
+        return failure;
+    control.rto = static_cast<uint32_t>(setup.rto);
+    if (auto failure = CopyListValue(kSamplePoints, setup.indexes[SettingsIndex::kSample], control.samp))
+        return failure;
+    if (auto failure = CopyListValue(kSjwSteps, setup.indexes[SettingsIndex::kSjw], control.sjw))
+        return failure;
+    control.adapterLog = setup.adapterLog;
+    control.canLog = setup.canLog;
+    control.hardware = static_cast<uint8_t>(setup.indexes[SettingsIndex::kAdapter]);
+    return std::nullopt;
+}

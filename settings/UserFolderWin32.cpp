@@ -1,21 +1,49 @@
 #include "FilesFolder.h"
 
-#include <QDir>
-#include <QFileInfo>
-#include <QStandardPaths>
+#include <algorithm>
+
+#include <windows.h>
+
+#include <knownfolders.h>
+#include <shlobj.h>
+
+#include "common/platform/WideText.h"
+
+namespace {
+
+constexpr char kFolderName[] = "vektamon";
+
+// The program's own folder is written with forward slashes; so is this one.
+std::string WithForwardSlashes(std::string path)
+{
+    std::replace(path.begin(), path.end(), '\\', '/');
+    return path;
+}
+
+}  // namespace
 
 std::string UserFilesFolder()
 {
-    return (QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + "/vektamon/").toStdString();
+    PWSTR localAppData = nullptr;
+    const HRESULT result = ::SHGetKnownFolderPath(FOLDERID_LocalAppData, KF_FLAG_DEFAULT, nullptr, &localAppData);
+    const std::string base = SUCCEEDED(result) ? WideToUtf8(localAppData) : std::string();
+    ::CoTaskMemFree(localAppData);  // owed after a failure too
+    return WithForwardSlashes(base) + '/' + kFolderName + '/';
 }
 
+// The read-only mark, not the folder's access list, says whether it is writable.
 bool IsWritableFolder(const std::string &folder)
 {
-    const QFileInfo info(QString::fromStdString(folder));
-    return info.isDir() && info.isWritable();
+    const DWORD attributes = ::GetFileAttributesW(Utf8ToWide(folder).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
+           (attributes & FILE_ATTRIBUTE_READONLY) == 0;
 }
 
 bool MakeUserFolder(const std::string &folder)
 {
-    return QDir().mkpath(QString::fromStdString(folder));
+    // The shell makes the missing parents too, but takes only backslashes.
+    std::wstring path = Utf8ToWide(folder);
+    std::replace(path.begin(), path.end(), L'/', L'\\');
+    const int result = ::SHCreateDirectoryExW(nullptr, path.c_str(), nullptr);
+    return result == ERROR_SUCCESS || result == ERROR_ALREADY_EXISTS;
 }

@@ -7,15 +7,15 @@
 #include <string_view>
 #include <tuple>
 
-#include "capture/AsciiText.h"
 #include "capture/SerialDevice.h"
+#include "common/AsciiText.h"
 
 namespace {
 
 constexpr size_t kMaxComNameLength = 6;
 
 // The system's list also names other devices; a COM port's name is short.
-bool IsComName(const std::string &name)
+bool IsPortListComName(const std::string &name)
 {
     return name.size() <= kMaxComNameLength && StartsWithIgnoringCase(name, kComPrefix);
 }
@@ -67,7 +67,7 @@ std::vector<std::string> FilterComPorts(const std::vector<std::string> &deviceNa
 {
     std::vector<std::string> ports;
     for (const std::string &name : deviceNames)
-        if (IsComName(name))
+        if (IsPortListComName(name))
             ports.push_back(name);
     return ports;
 }

@@ -3,7 +3,7 @@
 #include <QSocketNotifier>
 #include <QWidget>
 
-#include "capture/EndSignals.h"
+#include "common/EndSignals.h"
 
 void CloseOnEndSignals(QWidget &window)
 {

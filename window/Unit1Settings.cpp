@@ -16,14 +16,14 @@
 
 #include "DropDownComboBox.h"
 #include "ErrorBox.h"
-#include "FilesFolder.h"
-#include "SettingsFile.h"
 #include "SpinEdit.h"
 #include "StatusGrid.h"
-#include "StoredSettings.h"
 #include "StringGrid.h"
 #include "Version.h"
 #include "capture/Unit2.h"
+#include "settings/FilesFolder.h"
+#include "settings/SettingsFile.h"
+#include "settings/StoredSettings.h"
 
 namespace {
 

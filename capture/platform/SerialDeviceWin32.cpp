@@ -7,7 +7,7 @@
 #include <cstring>
 #include <string_view>
 
-#include "LastErrorWin32.h"
+#include "common/platform/LastErrorWin32.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "tests/capture/TestSupport.h"
+#include "tests/support/CaptureSupport.h"
 #include "tests/support/Waiting.h"
 
 extern char **environ;

@@ -7,8 +7,8 @@
 
 #include "SimSupport.h"
 #include "StepClock.h"
-#include "TestSupport.h"
 #include "capture/Unit2.h"
+#include "tests/support/CaptureSupport.h"
 #include "tests/support/CaseNames.h"
 
 namespace {

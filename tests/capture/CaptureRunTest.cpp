@@ -11,9 +11,9 @@
 #include "ExpectedTable.h"
 #include "SimSupport.h"
 #include "StepClock.h"
-#include "TestSupport.h"
 #include "capture/Unit2.h"
 #include "sim/Simulator.h"
+#include "tests/support/CaptureSupport.h"
 #include "tests/support/CaseNames.h"
 #include "tests/support/ExpectedWire.h"
 

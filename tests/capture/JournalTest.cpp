@@ -13,11 +13,11 @@
 
 #include "Figures.h"
 #include "SimSupport.h"
-#include "TestSupport.h"
 #include "Tmpfs.h"
-#include "capture/JournalFile.h"
-#include "capture/LogText.h"
 #include "capture/Unit2.h"
+#include "capture/logstore/JournalFile.h"
+#include "capture/logstore/LogText.h"
+#include "tests/support/CaptureSupport.h"
 #include "tests/support/CaseNames.h"
 
 namespace {

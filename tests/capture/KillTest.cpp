@@ -14,8 +14,8 @@
 #include <filesystem>
 
 #include "SimSupport.h"
-#include "TestSupport.h"
 #include "capture/Unit2.h"
+#include "tests/support/CaptureSupport.h"
 #include "tests/support/CaseNames.h"
 
 extern char **environ;

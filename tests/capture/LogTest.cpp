@@ -5,10 +5,10 @@
 #include <iomanip>
 
 #include "StepClock.h"
-#include "TestSupport.h"
 #include "capture/Clock.h"
-#include "capture/LogText.h"
 #include "capture/Unit2.h"
+#include "capture/logstore/LogText.h"
+#include "tests/support/CaptureSupport.h"
 #include "tests/support/CaseNames.h"
 
 namespace {

@@ -21,17 +21,17 @@
 #include <iostream>
 #include <sstream>
 
-#include "RunProgram.h"
 #include "capture/AdapterEncoding.h"
 #include "sim/Simulator.h"
-#include "tests/capture/TestSupport.h"
+#include "tests/support/CaptureSupport.h"
+#include "tests/support/RunProgram.h"
 #include "vektalog/LogName.h"
 
 namespace {
 
 using namespace testing_support;
-using vektalog_test::ProgramRun;
-using vektalog_test::RunProgram;
+using testing_support::ProgramRun;
+using testing_support::RunProgram;
 
 constexpr int64_t kUsPerMs = 1000;
 constexpr int64_t kUsPerSecond = 1000000;

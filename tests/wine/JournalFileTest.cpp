@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include "capture/JournalFile.h"
-#include "tests/capture/TestSupport.h"
+#include "capture/logstore/JournalFile.h"
+#include "tests/support/CaptureSupport.h"
 
 namespace {
 

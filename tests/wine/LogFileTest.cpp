@@ -4,8 +4,8 @@
 #include <windows.h>
 
 #include "WineSupport.h"
-#include "capture/LogFile.h"
-#include "tests/capture/TestSupport.h"
+#include "capture/logstore/LogFile.h"
+#include "tests/support/CaptureSupport.h"
 
 namespace {
 

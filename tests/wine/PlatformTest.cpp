@@ -5,9 +5,9 @@
 
 #include "WineSupport.h"
 #include "capture/Clock.h"
-#include "capture/ErrorText.h"
 #include "capture/SerialDevice.h"
-#include "tests/capture/TestSupport.h"
+#include "common/ErrorText.h"
+#include "tests/support/CaptureSupport.h"
 
 namespace {
 

@@ -4,9 +4,9 @@
 #include <windows.h>
 
 #include "WineSupport.h"
-#include "capture/ErrorText.h"
 #include "capture/SerialDevice.h"
-#include "tests/capture/TestSupport.h"
+#include "common/ErrorText.h"
+#include "tests/support/CaptureSupport.h"
 
 namespace {
 

@@ -1,14 +1,14 @@
 // Appending the log on Windows: the file is opened for writing at its end,
 // and a failed write is cut back to the length the file had before.
-#include "capture/LogFile.h"
+#include "capture/logstore/LogFile.h"
 
 #include <windows.h>
 
 #include <algorithm>
 
-#include "LastErrorWin32.h"
-#include "WideText.h"
 #include "WriteAllWin32.h"
+#include "common/platform/LastErrorWin32.h"
+#include "common/platform/WideText.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // The journal's files on POSIX: flock for the lock (it holds between two
 // descriptors of one process too), fdatasync for durability.
-#include "capture/JournalFile.h"
+#include "capture/logstore/JournalFile.h"
 
 #include <dirent.h>
 #include <fcntl.h>

@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <memory>
 
-#include "capture/AsciiText.h"
+#include "common/AsciiText.h"
 
 namespace {
 

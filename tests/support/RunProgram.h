@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-namespace vektalog_test {
+namespace testing_support {
 
 struct ProgramRun {
     int status = -1;  // the exit status, or -1 when it did not exit by itself
@@ -17,4 +17,4 @@ struct ProgramRun {
 ProgramRun RunProgram(const std::vector<std::string> &args, const std::string &folder,
                       const std::string &stdoutPath = {});
 
-}  // namespace vektalog_test
+}  // namespace testing_support

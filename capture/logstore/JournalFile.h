@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "Clock.h"
+#include "common/LocalDateTime.h"
 
 class JournalFile {
 public:

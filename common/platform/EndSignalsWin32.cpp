@@ -1,6 +1,6 @@
 // Windows ends a windowed program through its window's messages, which the
 // toolkit turns into a close; there are no end signals to watch.
-#include "capture/EndSignals.h"
+#include "common/EndSignals.h"
 
 #include <windows.h>
 

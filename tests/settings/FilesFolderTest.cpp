@@ -12,8 +12,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "settings/FilesFolder.h"
 #include "tests/support/TempDir.h"
-#include "window/FilesFolder.h"
 
 namespace {
 

@@ -1,11 +1,11 @@
 // Error texts on Windows come from the system message table in the user's
 // language, as wide text turned into UTF-8.
-#include "capture/ErrorText.h"
+#include "common/ErrorText.h"
 
 #include <windows.h>
 
 #include "WideText.h"
-#include "capture/MessageTrim.h"
+#include "common/MessageTrim.h"
 
 namespace {
 constexpr DWORD kMessageChars = 256;

@@ -1,15 +1,15 @@
 // The journal's files on Windows: LockFileEx for the lock, FlushFileBuffers
 // for durability. The journal is opened with delete sharing, so that its
 // holder can remove it while the lock still keeps others out.
-#include "capture/JournalFile.h"
+#include "capture/logstore/JournalFile.h"
 
 #include <windows.h>
 
 #include <algorithm>
 
-#include "LastErrorWin32.h"
-#include "WideText.h"
 #include "WriteAllWin32.h"
+#include "common/platform/LastErrorWin32.h"
+#include "common/platform/WideText.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "TestSupport.h"
+#include "CaptureSupport.h"
 
 #include <gtest/gtest.h>
 

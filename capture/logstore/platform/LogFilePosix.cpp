@@ -1,4 +1,4 @@
-#include "capture/LogFile.h"
+#include "capture/logstore/LogFile.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -8,7 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "LastErrorWin32.h"
+#include "common/platform/LastErrorWin32.h"
 
 // The most one call reads or writes here: far below a DWORD's limit.
 constexpr size_t kMaxCallBytes = size_t{1} << 30;

@@ -6,8 +6,8 @@
 
 #include <unistd.h>
 
+#include "settings/SettingsFile.h"
 #include "tests/support/CaseNames.h"
-#include "window/SettingsFile.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/capture/TestSupport.h"
+#include "tests/support/CaptureSupport.h"
 
 namespace bench_support {
 

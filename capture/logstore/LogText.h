@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "Clock.h"
+#include "common/LocalDateTime.h"
 
 // Writes each byte as two upper-case hex digits and a blank; answers the end.
 char *WriteHexPairs(char *out, const uint8_t *bytes, size_t count);

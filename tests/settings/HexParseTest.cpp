@@ -3,8 +3,8 @@
 #include <ostream>
 #include <string>
 
+#include "settings/HexParse.h"
 #include "tests/support/CaseNames.h"
-#include "window/HexParse.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include "HexParse.h"
 
 #include "SettingsFile.h"
-#include "capture/AsciiText.h"
+#include "common/AsciiText.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // The self-pipe for the end signals: the handler only writes the signal's
 // number to one end of a socket pair, which is all a handler may safely do.
-#include "capture/EndSignals.h"
+#include "common/EndSignals.h"
 
 #include <signal.h>
 #include <sys/socket.h>

@@ -5,11 +5,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "tests/capture/TestSupport.h"
+#include "CaptureSupport.h"
 
 extern char **environ;
 
-namespace vektalog_test {
+namespace testing_support {
 
 namespace {
 
@@ -45,4 +45,4 @@ ProgramRun RunProgram(const std::vector<std::string> &args, const std::string &f
     return run;
 }
 
-}  // namespace vektalog_test
+}  // namespace testing_support

@@ -1,4 +1,4 @@
-// Helpers shared by the capture tests: log files read back, and a capture
+// Helpers for the tests that run a capture: log files read back, and a capture
 // thread started the way the window starts it.
 #pragma once
 

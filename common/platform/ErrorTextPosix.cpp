@@ -1,6 +1,6 @@
 // Error texts on Linux come from strerror in the program's locale, turned
 // into UTF-8 for the window and the log.
-#include "capture/ErrorText.h"
+#include "common/ErrorText.h"
 
 #include <iconv.h>
 #include <langinfo.h>
@@ -9,7 +9,7 @@
 #include <cstring>
 #include <string_view>
 
-#include "capture/MessageTrim.h"
+#include "common/MessageTrim.h"
 
 namespace {
 

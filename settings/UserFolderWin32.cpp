@@ -45,5 +45,9 @@ bool MakeUserFolder(const std::string &folder)
     std::wstring path = Utf8ToWide(folder);
     std::replace(path.begin(), path.end(), L'/', L'\\');
     const int result = ::SHCreateDirectoryExW(nullptr, path.c_str(), nullptr);
-    return result == ERROR_SUCCESS || result == ERROR_ALREADY_EXISTS;
+    if (result != ERROR_SUCCESS && result != ERROR_ALREADY_EXISTS)
+        return false;
+    // Wine answers ERROR_ALREADY_EXISTS for a file of that name too.
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }

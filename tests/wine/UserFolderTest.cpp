@@ -1,7 +1,6 @@
 // Where a Windows copy that may not write beside itself keeps its settings and
 // logs: the user's local application data folder, as the shell tells it.
 #include <gtest/gtest.h>
-#include <windows.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -47,19 +46,6 @@ TEST(UserFolder, FileInTheWayIsNoFolder)
     std::ofstream(file) << "x";
     EXPECT_FALSE(IsWritableFolder(file.string()));
     EXPECT_FALSE(MakeUserFolder(file.string()));
-}
-
-// A program folder marked read-only sends the files to the user's folder.
-TEST(UserFolder, TakesOverFromAReadOnlyProgramFolder)
-{
-    TempDir dir;
-    const fs::path program = dir.path() / "program";
-    fs::create_directory(program);
-    ASSERT_TRUE(::SetFileAttributesW(program.c_str(), FILE_ATTRIBUTE_READONLY));
-    const std::string user = ForwardSlashes(dir.path().string()) + "/user/vektamon/";
-    EXPECT_EQ(ChooseFilesFolder(program.string(), "", user), user);
-    EXPECT_TRUE(fs::is_directory(user));
-    ASSERT_TRUE(::SetFileAttributesW(program.c_str(), FILE_ATTRIBUTE_NORMAL));
 }
 
 }  // namespace

@@ -20,8 +20,6 @@ namespace {
 
 using namespace testing_support;
 using bridge_test::BridgeProcess;
-using testing_support::ProgramRun;
-using testing_support::RunProgram;
 
 constexpr auto kCaptureSlack = std::chrono::seconds(60);
 

@@ -40,8 +40,8 @@ ProgramRun RunProgram(const std::vector<std::string> &args, const std::string &f
     int status = 0;
     if (spawned && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status))
         run.status = WEXITSTATUS(status);
-    run.out = stdoutPath.empty() ? testing_support::ReadFile(outPath) : std::string();
-    run.err = testing_support::ReadFile(errPath);
+    run.out = stdoutPath.empty() ? ReadFile(outPath) : std::string();
+    run.err = ReadFile(errPath);
     return run;
 }
 

@@ -30,8 +30,6 @@
 namespace {
 
 using namespace testing_support;
-using testing_support::ProgramRun;
-using testing_support::RunProgram;
 
 constexpr int64_t kUsPerMs = 1000;
 constexpr int64_t kUsPerSecond = 1000000;

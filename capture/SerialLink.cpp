@@ -89,26 +89,46 @@ bool TC1::SendCommand(uint8_t command, uint8_t length, const uint8_t *data)
         return false;
     }
     uint8_t reply[kMessageBytes];
+    lineFailed_ = false;
     for (int attempt = 0; attempt < kReplyAttempts; ++attempt) {
         uint16_t replyLength = 0;
         ReadReply(reply, replyLength);
         if (replyLength >= 2 && reply[0] == command)
             return true;
+        // A failed read is the port's failure, a pulled converter: its reason
+        // stands, and no answer can come any more.
+        if (lineFailed_)
+            return false;
     }
     Control->errorKind = ErrorKind::kTxD;
     return false;
 }
 
+// A port that refuses its time-outs is gone (a removed converter on
+// Windows): its reason stands for the attempt's log.
 bool TC1::ApplyReadWait(uint32_t waitMs)
 {
     portTimeouts.ReadTotalTimeoutConstant = waitMs;
-    return port.SetTimeouts(portTimeouts) == 0;
+    if (const uint32_t code = port.SetTimeouts(portTimeouts)) {
+        Control->sysError = code;
+        lineFailed_ = true;
+        return false;
+    }
+    return true;
 }
 
-bool TC1::ReadByte(uint8_t &byte)
+// One byte within the wait in force. A failing read is a broken link (an
+// unplugged adapter), not silence, and is reported the same wherever in a
+// message, or between messages, it comes; a time-out leaves no reason.
+bool TC1::ReadLineByte(uint8_t &byte)
 {
     bool got = false;
-    return port.ReadByte(byte, got) == 0 && got;
+    if (const uint32_t code = port.ReadByte(byte, got)) {
+        Control->sysError = code;
+        lineFailed_ = true;
+        return false;
+    }
+    return got;
 }
 
 bool TC1::ReadReply(uint8_t *buffer, uint16_t &length)
@@ -116,10 +136,10 @@ bool TC1::ReadReply(uint8_t *buffer, uint16_t &length)
     length = 0;
     if (port.ReadWillWait())
         FeedJournalBeforeWait();
-    if (!ApplyReadWait(kByteWaitMs) || !ReadByte(buffer[0]) || !ReadByte(buffer[1]))
+    if (!ApplyReadWait(kByteWaitMs) || !ReadLineByte(buffer[0]) || !ReadLineByte(buffer[1]))
         return false;
     for (int i = 0; i < buffer[1]; ++i)
-        if (!ReadByte(buffer[2 + i]))
+        if (!ReadLineByte(buffer[2 + i]))
             return false;
     // Type 0 is no message the adapter sends: zero bytes are what a line in
     // break or a resetting adapter reads as, so it counts as empty ("No Data").
@@ -129,34 +149,23 @@ bool TC1::ReadReply(uint8_t *buffer, uint16_t &length)
     return true;
 }
 
-// A failing read is a broken link (an unplugged adapter), not silence, and
-// is reported the same wherever in the message it comes.
-bool TC1::ReadFrameByte(uint8_t &byte, bool &got)
-{
-    if (const uint32_t code = port.ReadByte(byte, got)) {
-        Control->sysError = code;
-        return false;
-    }
-    return true;
-}
-
 bool TC1::ReadFrame(uint8_t *data, uint8_t &length, uint32_t &identifier, uint32_t firstByteWaitMs)
 {
     length = 0;
     identifier = 0;
     frameRead_ = false;
     uint8_t header[2];
-    bool got = false;
-    if (!ApplyReadWait(firstByteWaitMs) || !ReadFrameByte(header[0], got))
+    lineFailed_ = false;
+    if (!ApplyReadWait(firstByteWaitMs))
         return false;
-    if (!got)
-        return true;
-    if (!ApplyReadWait(kByteWaitMs) || !ReadFrameByte(header[1], got) || !got)
+    if (!ReadLineByte(header[0]))
+        return !lineFailed_;  // nothing within the wait: a quiet bus
+    if (!ApplyReadWait(kByteWaitMs) || !ReadLineByte(header[1]))
         return false;
     const uint8_t count = header[1];
     uint8_t payload[255];
     for (int i = 0; i < count; ++i)
-        if (!ReadFrameByte(payload[i], got) || !got)
+        if (!ReadLineByte(payload[i]))
             return false;
     if (Control->adapterLog)
         AddLogLine("RxD: " + HexDump(header, 1, 2) + HexDump(payload, 1, count));

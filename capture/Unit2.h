@@ -180,8 +180,7 @@ private:
     void LogRunErrors();
     bool ConfigurePort();
     bool ApplyReadWait(uint32_t waitMs);
-    bool ReadByte(uint8_t &byte);
-    bool ReadFrameByte(uint8_t &byte, bool &got);
+    bool ReadLineByte(uint8_t &byte);
     std::string PortSettingsText() const;
     std::string SettingsLine() const;
     bool RunRequested() const;
@@ -206,6 +205,7 @@ private:
     // What ReadFrame read last: a frame message (also one without data
     // bytes, which the table leaves out and the sink takes), and its width.
     bool frameRead_ = false;
+    bool lineFailed_ = false;  // a read or its time-outs failed: the port is gone
     bool frameExtended_ = false;
     // The time handed with the last frame; the next never lies before it.
     uint64_t lastFrameUs_ = 0;

@@ -9,6 +9,7 @@
 #
 #   scripts/driver-bench.sh [native|wine|powercut] [test program arguments]
 #   VEKTA_DRIVER_NATIVE=build-test/plain scripts/driver-bench.sh   # reuse a build
+#   VEKTABENCH_LINE_RATE_S=10 scripts/driver-bench.sh   # the bridge's line-rate run (default 60 s)
 #
 # native runs the capture library's bench tests (tests/driver); wine runs the
 # Windows build's tests (tests/wine) under Wine in the guest; powercut gives
@@ -133,13 +134,17 @@ wait_for_line_count() {
 quiet_before_unplug_s=0.05
 
 # One simulated adapter of a kind, with the traffic options given; QEMU is
-# to open its port through the link sim_port names.
+# to open its port through the link sim_port names. Its power cut before a
+# pull lets the message under way finish: cut mid-message, the capture's
+# byte wait (100 ms) would race the guest's notice of the pull, and which
+# came first would decide what the log says.
 declare -A sim_pid sim_port
 start_adapter() {
   local kind=$1
   shift
   sim_port[$kind]="$run/$kind.port"
-  "$native/sim/vektasim" --kind "$kind" "$@" --link "${sim_port[$kind]}" --record "$run/$kind.rec" \
+  "$native/sim/vektasim" --kind "$kind" "$@" --cut-between-messages --link "${sim_port[$kind]}" \
+    --record "$run/$kind.rec" \
     >"$run/$kind.out" 2>&1 &
   sims+=("$!")
   sim_pid[$kind]=$!
@@ -314,6 +319,7 @@ native_guest_script() {
   cmake --build "$native" -j2 --target vektadriver_tests
   {
     echo "export VEKTABENCH_TRACE='$run/trace' VEKTABENCH_CONTROL=/dev/ttyS1"
+    echo "export VEKTABENCH_LINE_RATE_S=${VEKTABENCH_LINE_RATE_S:-60}"
     for kind in vekta trilox; do
       echo "export VEKTABENCH_${kind^^}_USB=1-${usb_port[$kind]} VEKTABENCH_${kind^^}_RECORD='$run/$kind.rec'"
       echo "export VEKTABENCH_${kind^^}_REPLAY='$replay'"
@@ -562,4 +568,11 @@ for attempt in 1 2; do
   echo "driver bench: QEMU itself crashed (status $qemu_crashed); the guest runs once more" >&2
 done
 echo "=== driver bench ($mode): exit $status after $((SECONDS - started)) s"
+# What failed, for the test command's last line.
+rm -f "$out/failed-$mode"
+if [ "$status" -ne 0 ]; then
+  failed=$(sed -n 's/^\[  FAILED  \] \([^ ,]*\).*/\1/p' "$run/console" 2>/dev/null | sort -u | paste -sd' ' || true)
+  echo "${failed:-the whole guest run, console above}" >"$out/failed-$mode"
+  echo "driver bench ($mode): FAILED: ${failed:-the whole guest run, console above}"
+fi
 exit "$status"

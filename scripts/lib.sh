@@ -96,3 +96,16 @@ wine_port() {
   wine reg add 'HKLM\Software\Wine\Ports' /v "$port" /d "$device" /f >/dev/null 2>&1 ||
     { echo "$script_name: Wine did not take $port for $device" >&2; return 1; }
 }
+
+# package_configure BUILD [cmake options]: configures BUILD as the Debian
+# package is built: Debian's hardening flags, installed under /usr. The test
+# command's plain suite is configured the same way, so that the binaries
+# tested are the ones packaged.
+package_configure() {
+  local build=$1
+  shift
+  DEB_BUILD_MAINT_OPTIONS=hardening=+all cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DCMAKE_INSTALL_PREFIX=/usr -DVEKTA_WERROR=ON \
+    -DCMAKE_CXX_FLAGS="$(DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get CPPFLAGS) $(DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get CXXFLAGS)" \
+    -DCMAKE_EXE_LINKER_FLAGS="$(DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get LDFLAGS)" "$@" >/dev/null
+}

@@ -14,14 +14,15 @@
 # and closes the window with the window manager's close key; the installed
 # vektalog then reads the logs. Needs root (for
 # apt and to act as nobody); it leaves no package installed that was not.
-# VEKTA_BUILD names the package's build folder (default build-test/package);
+# VEKTA_BUILD names the package's build folder (default build-test/package;
+# with VEKTA_TESTS=ON an existing build with its tests, as the test command's);
 # with VEKTA_JUNIT set, the cases that passed are also reported in that JUnit
 # XML file, which the test command counts.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 if [ "$(id -u)" -ne 0 ]; then
-  exec sudo --preserve-env=VEKTA_BUILD,VEKTA_JUNIT "$0" "$@"
+  exec sudo --preserve-env=VEKTA_BUILD,VEKTA_TESTS,VEKTA_JUNIT "$0" "$@"
 fi
 source scripts/lib.sh
 
@@ -42,8 +43,10 @@ write_junit() {
 }
 
 build=${VEKTA_BUILD:-build-test/package}
-# The build's own output is shown, so that a failed build says why.
-deb=$(VEKTA_BUILD=$build scripts/package.sh | tee /dev/stderr | tail -n 1)
+# The build's own output is shown, so that a failed build says why; on the
+# descriptor itself, never reopened by name, which would truncate a log file.
+VEKTA_BUILD=$build scripts/package.sh >&2
+deb=$(compgen -G "$build/vektamon_*_amd64.deb")
 echo "=== package: $deb, installed size $(dpkg-deb -f "$deb" Installed-Size) KiB"
 lintian --fail-on error,warning "$deb"
 echo "lintian: no errors, no warnings"

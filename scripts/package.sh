@@ -5,15 +5,14 @@
 # Install it with: sudo apt install ./build-package/vektamon_<version>_amd64.deb
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source scripts/lib.sh
 
 scripts/install-deps.sh
 
 build=${VEKTA_BUILD:-build-package}
-export DEB_BUILD_MAINT_OPTIONS=hardening=+all
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTALL_PREFIX=/usr \
-  -DVEKTA_TESTS=OFF -DVEKTA_WERROR=ON \
-  -DCMAKE_CXX_FLAGS="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS)" \
-  -DCMAKE_EXE_LINKER_FLAGS="$(dpkg-buildflags --get LDFLAGS)" >/dev/null
+# VEKTA_TESTS=ON keeps a build's tests, when the package comes from the test
+# command's plain suite.
+package_configure "$build" -DVEKTA_TESTS="${VEKTA_TESTS:-OFF}"
 cmake --build "$build" -j2
 rm -f "$build"/vektamon_*.deb
 (cd "$build" && cpack -G DEB >/dev/null)

@@ -53,6 +53,8 @@ bool ParseSwitch(const std::string &arg, CommandLine &line)
         o.throttle = true;
     else if (arg == "--silent")
         o.answerCommands = false;
+    else if (arg == "--cut-between-messages")
+        o.cutBetweenMessages = true;
     else
         return false;
     return true;
@@ -141,6 +143,9 @@ std::string Usage()
            "  --frames N           stop streaming after N frames (default: no limit)\n"
            "  --throttle           pace output to the real line, 83333 bytes/s\n"
            "  --silent             answer no command\n"
+           "  --cut-between-messages\n"
+           "                       a power cut (SIGUSR1) lets the message under way finish,\n"
+           "                       so that the line falls quiet between two messages\n"
            "  --record FILE        write each received message to FILE as it comes:\n"
            "                       the line rate, then the bytes in hex, one line each\n"
            "  --help               show this text\n"

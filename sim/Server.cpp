@@ -116,6 +116,8 @@ bool Server::Run(std::string &error)
             ReadInput();
         if (!clientAbsent_ && (fds[0].revents & POLLOUT))
             Write(Clock::now());
+        if (cutPending_ && outbox_.Pending() == 0)
+            FinishPowerCut();
     }
     return true;
 }
@@ -320,14 +322,28 @@ void Server::ClientGone()
     clientAbsent_ = true;
 }
 
+// What the adapter had not sent is lost; a cut between messages lets the
+// one under way (and what the line already holds) finish first, so that the
+// line falls quiet on a message boundary.
 void Server::PowerCut()
 {
     SetStreaming(false);
     scratch_.clear();
+    if (options_.cutBetweenMessages) {
+        outbox_.DropUnstarted(scratch_);
+        cutPending_ = true;
+        return;
+    }
     outbox_.DropAll(scratch_);
+    DropUnreadOutput(master_);
+    FinishPowerCut();
+}
+
+void Server::FinishPowerCut()
+{
+    cutPending_ = false;
     ReceivedMessage unfinished;
     splitter_.TakeUnfinished(unfinished);
-    DropUnreadOutput(master_);
     shared_.PowerCutDone();
 }
 

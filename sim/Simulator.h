@@ -48,6 +48,7 @@ struct Options {
     bool throttle = false;       // pace output to 833333 bit/s, 10 bits a byte
     std::string linkPath;        // keep a symlink to the slave here, if not empty
     bool answerCommands = true;  // false: stay silent (fault)
+    bool cutBetweenMessages = false;  // a power cut lets the message under way finish
 };
 
 // Faults a test can switch on while the simulator runs.

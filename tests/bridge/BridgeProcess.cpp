@@ -11,7 +11,7 @@
 #include <sstream>
 
 #include "tests/support/CaptureSupport.h"
-#include "tests/support/Waiting.h"
+#include "tests/support/ChildProcess.h"
 
 extern char **environ;
 
@@ -78,14 +78,9 @@ int BridgeProcess::WaitExit(std::chrono::milliseconds deadline)
 {
     if (pid_ <= 0)
         return -1;
-    int status = 0;
-    const bool exited = testing_support::WaitFor([&] { return ::waitpid(pid_, &status, WNOHANG) == pid_; }, deadline);
-    if (!exited) {
-        ::kill(pid_, SIGKILL);
-        ::waitpid(pid_, &status, 0);
-    }
+    const auto status = testing_support::WaitForExit(pid_, deadline);
     pid_ = -1;
-    return exited && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return status && WIFEXITED(*status) ? WEXITSTATUS(*status) : -1;
 }
 
 int RunToEnd(const std::vector<std::string> &args, const std::string &folder, std::string &err)

@@ -6,10 +6,10 @@
 #include <cerrno>
 
 #include "SimSupport.h"
-#include "StepClock.h"
 #include "capture/Unit2.h"
 #include "tests/support/CaptureSupport.h"
 #include "tests/support/CaseNames.h"
+#include "tests/support/StepClock.h"
 
 namespace {
 

@@ -70,7 +70,9 @@ TEST_F(DiskFull, LinesAreKeptThenCountedAndTheLossIsReportedOnceSpaceIsBack)
         after[i].data[0] = static_cast<uint8_t>(i);
     }
     sim->QueueFrames(after);
-    ASSERT_TRUE(WaitFor([] { return TabledFrames() == kFloodFrames + kAfterFrames; }));
+    ASSERT_TRUE(WaitFor([] { return TabledFrames() == kFloodFrames + kAfterFrames; }))
+        << TabledFrames() << " frames tabled, state " << CaptureControl.state.load() << ", sysError "
+        << CaptureControl.sysError.load();
     thread.Stop();
     EXPECT_EQ(CaptureControl.logLinesLost, lost);
 

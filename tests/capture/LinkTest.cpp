@@ -95,6 +95,20 @@ TEST_F(Link, SilenceFailsTheCommandAfterSixWaits)
     EXPECT_EQ(Messages(), (std::vector<std::string>{"TxD: 52 00 "}));
 }
 
+// An adapter unplugged while it is to answer: the command fails at once with
+// the reason, not after six waits as a silent adapter's would.
+TEST_F(Link, HangUpWhileAwaitingTheAnswerFailsTheCommandWithTheSystemError)
+{
+    std::thread unplug([&] {
+        EXPECT_EQ(pty.Receive(2), std::string("\x52\x00", 2));
+        pty.Hangup();
+    });
+    EXPECT_FALSE(thread().SendCommand(0x52, 0, nullptr));
+    unplug.join();
+    EXPECT_EQ(control().sysError.load(), InputOutputError());
+    EXPECT_EQ(control().errorKind.load(), ErrorKind::kNone);
+}
+
 TEST_F(Link, LongestAnswerIsReadWhole)
 {
     std::string answer("\x53\xFF", 2);

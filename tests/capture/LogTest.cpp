@@ -4,12 +4,12 @@
 #include <filesystem>
 #include <iomanip>
 
-#include "StepClock.h"
 #include "capture/Clock.h"
 #include "capture/Unit2.h"
 #include "capture/logstore/LogText.h"
 #include "tests/support/CaptureSupport.h"
 #include "tests/support/CaseNames.h"
+#include "tests/support/StepClock.h"
 
 namespace {
 

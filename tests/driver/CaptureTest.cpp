@@ -174,16 +174,18 @@ TEST_P(Replugged, LogsTheHangUpRetriesAndResumesOnTheSameName)
 {
     const ReplugCase &c = GetParam();
     const BenchAdapter adapter = Adapter(c.kind);
+    std::chrono::milliseconds backToReception{};
     {
         CaptureThread thread;
         thread.Start();
         ASSERT_TRUE(WaitFor([] { return TabledFrames() > 0; }));
         ASSERT_TRUE(Replug(adapter, c.away));
+        const auto back = std::chrono::steady_clock::now();
         // Resumed: a new attempt receives again.
         EXPECT_TRUE(WaitFor([] { return CaptureControl.state.load() != CaptureState::kReceiving; }));
-        EXPECT_TRUE(WaitFor(
-            [] { return CaptureControl.state.load() == CaptureState::kReceiving && TabledFrames() >= kFramesToTake; },
-            kResumeBound))
+        EXPECT_TRUE(WaitFor([] { return CaptureControl.state.load() == CaptureState::kReceiving; }, kResumeBound));
+        backToReception = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - back);
+        EXPECT_TRUE(WaitFor([] { return TabledFrames() >= kFramesToTake; }, kResumeBound))
             << "sysError " << CaptureControl.sysError.load() << ", the converter now at "
             << ConverterDevice(adapter, std::chrono::milliseconds(0));
         thread.Stop();
@@ -202,6 +204,9 @@ TEST_P(Replugged, LogsTheHangUpRetriesAndResumesOnTheSameName)
         resumed = i;
     ASSERT_GT(resumed, hangUp) << "no attempt after the hang-up opened the port";
     EXPECT_EQ(CountLines(lines, "Open "), CountLines(lines, open)) << "every attempt on " << device;
+    // Until the converter is back no attempt opens it; the first that does receives.
+    EXPECT_EQ(CountLines(std::vector<LogLine>(lines.begin() + static_cast<long>(hangUp), lines.end()), "Open "), 1u)
+        << "an attempt on the returned converter failed";
     ExpectRetries(lines, hangUp, resumed);
 
     const size_t firstFrame = FindLine(lines, "RxD(CAN): ", resumed);
@@ -209,9 +214,10 @@ TEST_P(Replugged, LogsTheHangUpRetriesAndResumesOnTheSameName)
     EXPECT_EQ(UnbrokenRun(LoggedFrames(lines, resumed), ReplayedFrames(adapter)), "");
     const auto toResume = std::chrono::milliseconds(lines[firstFrame].stampMs - lines[hangUp].stampMs);
     EXPECT_LT(toResume, kResumeBound);
-    std::printf("[ FIGURE   ] %s, away %lld ms: hang-up to reception %lld ms, %zu attempts\n", c.kind,
-                static_cast<long long>(c.away.count()), static_cast<long long>(toResume.count()),
-                CountLines(lines, "Close "));
+    std::printf("[ FIGURE   ] %s, away %lld ms: hang-up to reception %lld ms, %zu attempts; converter back to "
+                "reception %lld ms\n",
+                c.kind, static_cast<long long>(c.away.count()), static_cast<long long>(toResume.count()),
+                CountLines(lines, "Close "), static_cast<long long>(backToReception.count()));
 
     // VEKTA's pulse comes once for every attempt that opened the port: those
     // that logged "Open", and those whose set-up after the pulse met the

@@ -127,6 +127,30 @@ TEST_F(StreamingClient, APowerCutQuietsTheAdapterUntilItIsInitialisedAgain)
     EXPECT_EQ(slave->ReadMessage().at(0), kFrameType);
 }
 
+// A flood fills the line, so that the cut meets a message half written.
+TEST(PowerCutBetweenMessages, LeavesOnlyWholeMessagesOnTheLine)
+{
+    vektasim::Options options;
+    options.traffic = vektasim::Traffic::Flood;
+    options.cutBetweenMessages = true;
+    auto sim = Start(options);
+    SlaveEnd slave(sim->PortPath());
+    ASSERT_TRUE(slave.opened());
+    ASSERT_TRUE(slave.Initialise(Kind::Vekta));
+    ASSERT_TRUE(WaitFor([&] { return slave.WaitingInLine() > 0; }));
+
+    ASSERT_TRUE(sim->CutPower());
+    EXPECT_FALSE(sim->Streaming());
+    // The frames on the line end where a message ends: the answer to the
+    // next command is read as a message of its own.
+    ASSERT_TRUE(slave.Send({0x5F, 0x00}));
+    Bytes message;
+    do
+        message = slave.ReadMessage();
+    while (!message.empty() && message[0] == kFrameType);
+    EXPECT_EQ(message, (Bytes{0x5F, 0x00}));
+}
+
 struct KindCase {
     const char *name;
     Kind kind;

@@ -12,6 +12,7 @@
 #include <sstream>
 #include <string>
 
+#include "tests/support/ChildProcess.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/Waiting.h"
 
@@ -60,10 +61,10 @@ TEST_P(EndSignalProgramTest, ClosesTheWindowSavesTheSettingsAndExitsWithZero)
     const bool ready = testing_support::WaitFor([&] { return Catches(pid, GetParam().signalNumber); });
     EXPECT_TRUE(ready) << "no handler for the signal";
     ASSERT_EQ(::kill(pid, ready ? GetParam().signalNumber : SIGKILL), 0);
-    int status = 0;
-    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-    ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
-    EXPECT_EQ(WEXITSTATUS(status), 0);
+    const auto status = testing_support::WaitForExit(pid, testing_support::kDeadline);
+    ASSERT_TRUE(status) << "still running after the signal";
+    ASSERT_TRUE(WIFEXITED(*status)) << "ended by signal " << WTERMSIG(*status);
+    EXPECT_EQ(WEXITSTATUS(*status), 0);
     std::ifstream settings(dir_.path() / "vektamon.set", std::ios::binary);
     std::stringstream text;
     text << settings.rdbuf();

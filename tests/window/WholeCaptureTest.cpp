@@ -15,6 +15,7 @@
 #include "capture/Unit2.h"
 #include "sim/Simulator.h"
 #include "tests/support/CaseNames.h"
+#include "tests/support/StepClock.h"
 #include "window/DropDownComboBox.h"
 #include "window/SignalClose.h"
 #include "window/SpinEdit.h"
@@ -50,6 +51,8 @@ protected:
 
     void TearDown() override
     {
+        if (steps_)
+            steps_->clock.Release();  // a test that failed while it held the thread
         FormTest::TearDown();
         simulator_->Stop();
     }
@@ -96,6 +99,8 @@ protected:
     }
 
     std::unique_ptr<vektasim::Simulator> simulator_;
+    // Outlives the window and so its capture thread, when a test puts it in place.
+    std::unique_ptr<testing_support::StepClockInPlace> steps_;
 };
 
 TEST_P(WholeCaptureTest, TermSignalEndsTheRunWritesItsLogAndSavesTheSettingsAsACloseDoes)
@@ -154,24 +159,30 @@ TEST_P(WholeCaptureTest, ClosingDuringARunEndsItAndTheThread)
 
 TEST_P(WholeCaptureTest, WhileACloseWaitsForTheThreadNoButtonCanBePressed)
 {
-    TForm1 &form = StartCapture(3000);
+    // The capture on test time, so that the thread can be held in a sleep of
+    // its end for as long as the test looks at the waiting window.
+    steps_ = std::make_unique<testing_support::StepClockInPlace>();
+    testing_support::StepClock &clock = steps_->clock;
+    TForm1 &form = StartCapture();
     ASSERT_TRUE(WaitUntil([&form] { return form.StringGrid1->RowCount() >= 4; }));
-    // A silent adapter holds each read for the whole RTO, and so the close.
-    simulator_->SetFault(vektasim::Fault::Silence);
-    int ticksWhileWaiting = 0;
-    QObject::connect(form.Timer1, &QTimer::timeout, &form, [&form, &ticksWhileWaiting] {
-        if (CaptureControl.flags.load() != FlagWord::kEnd)
+    // A reception pass never sleeps; the first 20 ms sleep after it is the
+    // thread's way to its end.
+    clock.Hold(std::chrono::milliseconds(20));
+    int ticksWhileHeld = 0;
+    QObject::connect(form.Timer1, &QTimer::timeout, &form, [&form, &clock, &ticksWhileHeld] {
+        if (CaptureControl.flags.load() != FlagWord::kEnd || !clock.Holding())
             return;
-        ++ticksWhileWaiting;
+        ++ticksWhileHeld;
         for (QPushButton *button : {form.Button1, form.Button2, form.Button3})
             EXPECT_FALSE(button->isEnabled()) << button->text().toStdString();
         form.Button1->click();
         uint16_t started = FlagWord::kStart;
         if (CaptureControl.flags.compare_exchange_strong(started, FlagWord::kEnd))
             ADD_FAILURE() << "Start was taken while the close waited";  // undone, so the close can end
+        clock.Release();
     });
     ASSERT_TRUE(CloseForm());
-    EXPECT_GT(ticksWhileWaiting, 0) << "the close did not wait";
+    EXPECT_GT(ticksWhileHeld, 0) << "the close did not wait for the thread";
     EXPECT_TRUE(errors_.isEmpty()) << errors_.join('\n').toStdString();
 }
 

@@ -22,6 +22,7 @@
 #include "StatusGrid.h"
 #include "StoredSettings.h"
 #include "StringGrid.h"
+#include "Utf8File.h"
 #include "Version.h"
 #include "capture/Unit2.h"
 
@@ -84,7 +85,7 @@ void TForm1::LoadSettings()
 {
     const std::string path = SettingsPath();
     std::error_code error;
-    if (!std::filesystem::is_regular_file(path, error))
+    if (!std::filesystem::is_regular_file(Utf8Path(path), error))
         return;
     SettingsText text;
     std::optional<std::string> failure = ReadSettingsFile(path, text);

@@ -2,7 +2,7 @@
 
 #include <filesystem>
 
-#include "Utf8File.h"
+#include "capture/Utf8File.h"
 
 namespace {
 

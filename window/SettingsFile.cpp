@@ -6,8 +6,8 @@
 #include <filesystem>
 #include <memory>
 
-#include "Utf8File.h"
 #include "capture/AsciiText.h"
+#include "capture/Utf8File.h"
 
 namespace {
 

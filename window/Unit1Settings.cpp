@@ -22,9 +22,9 @@
 #include "StatusGrid.h"
 #include "StoredSettings.h"
 #include "StringGrid.h"
-#include "Utf8File.h"
 #include "Version.h"
 #include "capture/Unit2.h"
+#include "capture/Utf8File.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "Utf8File.h"
+#include "capture/Utf8File.h"
 
 std::FILE *OpenUtf8File(const std::string &path, const char *mode)
 {

@@ -3,7 +3,7 @@
 # runs every test three times:
 # under AddressSanitizer+UBSan, under ThreadSanitizer and plainly; then the
 # Debian package's tests (scripts/package-test.sh), the Windows build's tests
-# under Wine, the driver bench in a QEMU guest (the capture and the Windows
+# under Wine (the capture library's, then the whole program's), the driver bench in a QEMU guest (the capture and the Windows
 # build under Wine, each on the kernel's own USB serial driver) and a short
 # run of each fuzz target.
 set -euo pipefail
@@ -58,6 +58,11 @@ count_passed build-test/package-test.xml
 rm -f build-test/wine-test.xml
 scripts/wine-test.sh --gtest_output="xml:$(windows_path "$repo/build-test/wine-test.xml")"
 count_passed build-test/wine-test.xml
+
+# The whole Windows program, zipped and installed, driven under Wine on Xvfb.
+rm -f build-test/windows-test.xml
+VEKTA_JUNIT="$repo/build-test/windows-test.xml" scripts/windows-test.sh
+count_passed build-test/windows-test.xml
 
 # The capture against the kernel's own USB serial driver, in a QEMU guest;
 # then the Windows build there, under Wine, on the same converters; then a

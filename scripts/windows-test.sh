@@ -76,6 +76,13 @@ adapter_list=(112 66)
 wheel_down=5
 launch_ms=()
 
+# find_window: sets window to the program's shown window, if there is one
+# (a search fails as a whole when some window goes while it looks).
+find_window() {
+  window=$(xdotool search --onlyvisible --name "^${caption//./\\.}\$" 2>/dev/null | head -n 1)
+  [ -n "$window" ]
+}
+
 # start_program NAME EXE: runs the program under Wine in the background;
 # sets program to its process and window to its window once it shows.
 start_program() {
@@ -83,9 +90,8 @@ start_program() {
   launched=$(date +%s%N)
   wine "$exe" >"$work/$name.out" 2>&1 &
   program=$!
-  window=$(timeout 60 xdotool search --sync --onlyvisible --name "^${caption//./\\.}\$") ||
-    fail "$name: no window \"$caption\": $(cat "$work/$name.out")"
-  window=${window%%$'\n'*}
+  window=
+  wait_until 60 "$name: no window \"$caption\": $(cat "$work/$name.out")" find_window
   launch_ms+=($((($(date +%s%N) - launched) / 1000000)))
 }
 

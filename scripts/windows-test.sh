@@ -9,7 +9,8 @@
 #      are in a log, "Стоп", the window manager's close); the settings file
 #      and the logs beside the program, and vektalog.exe reads them;
 #   2. the session's end (wineboot --end-session) during a capture: the log
-#      and the settings written as a close writes them;
+#      and the settings written as a close writes them; before it, a stored
+#      place off every screen opens the window on the screen;
 #   3. taskkill /F during a capture: the next start recovers the journal;
 #   4. the installer: silent install (Start-menu entry, uninstall entry), the
 #      installed program run twice with its files in the user's profile and
@@ -188,7 +189,14 @@ check_vektalog "$zip_folder"
 passed_case vektalog-exe
 
 echo "=== session-end"
+# A place on a monitor that is gone (top and left, the last two lines) opens
+# the window on the screen instead.
+sed -i '21s/.*/5000\r/; 22s/.*/5000\r/' "$zip_folder/vektamon.set"
 start_program session-end "$zip_exe"
+eval "$(xdotool getwindowgeometry --shell "$window")"
+# shellcheck disable=SC2153 # X and Y come from the eval
+{ [ "$X" -lt 1024 ] && [ "$Y" -lt 768 ]; } || fail "off-screen-place: the window opened at $X,$Y, off the screen"
+passed_case off-screen-place
 capture session-end "$zip_folder"
 touch -d '-1 min' "$zip_folder/vektamon.set"
 marked=$(stat -c %Y "$zip_folder/vektamon.set")

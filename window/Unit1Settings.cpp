@@ -17,6 +17,7 @@
 #include "DropDownComboBox.h"
 #include "ErrorBox.h"
 #include "FilesFolder.h"
+#include "ScreenPlacement.h"
 #include "SettingsFile.h"
 #include "SpinEdit.h"
 #include "StatusGrid.h"
@@ -70,7 +71,7 @@ void TForm1::FormCreate(const std::string &folder)
     CaptureControl.flags.store(FlagWord::kThreadEnded);
     StoreText(CaptureControl.logPath, FitUtf8(folder, kTextFieldSize - 1));
     LoadSettings();
-    if (!placedFromSettings_)
+    if (!placedFromSettings_ || !IsReachablePlace(frameGeometry()))
         CentreOnScreen();
     StartCaptureThread();
     SetUpGrid();

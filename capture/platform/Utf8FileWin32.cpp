@@ -2,7 +2,7 @@
 
 #include <cerrno>
 
-#include "capture/platform/WideText.h"
+#include "WideText.h"
 
 std::FILE *OpenUtf8File(const std::string &path, const char *mode)
 {

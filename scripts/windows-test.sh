@@ -66,6 +66,9 @@ screenshot() {
 
 echo "=== fresh Wine prefix"
 use_wine_prefix "$work/prefix" "$work/wineboot.out"
+# wineboot's desktop has no display; one left running would serve the
+# program's windows with none, so the prefix's processes end first.
+timeout 60 wineserver -w || fail "the Wine prefix's processes did not end after wineboot"
 start_display "$work"
 port=COM9
 wine_port "$port" "$work/trilox-port"
@@ -92,7 +95,7 @@ start_program() {
   wine "$exe" >"$work/$name.out" 2>&1 &
   program=$!
   window=
-  wait_until 60 "$name: no window \"$caption\": $(cat "$work/$name.out")" find_window
+  wait_until 60 "$name: no window \"$caption\"" find_window || fail "$name: $(cat "$work/$name.out")"
   launch_ms+=($((($(date +%s%N) - launched) / 1000000)))
 }
 

@@ -2,16 +2,14 @@
 
 #include <filesystem>
 
-#ifndef VEKTA_INSTALL_BINDIR
-#define VEKTA_INSTALL_BINDIR ""
-#endif
+#include "common/Utf8File.h"
 
 namespace {
 
 bool IsSameFolder(const std::string &a, const std::string &b)
 {
     std::error_code error;
-    return !b.empty() && std::filesystem::equivalent(a, b, error);
+    return !b.empty() && std::filesystem::equivalent(Utf8Path(a), Utf8Path(b), error);
 }
 
 std::string WithSeparator(std::string folder)
@@ -35,7 +33,7 @@ std::string ChooseFilesFolder(const std::string &programFolder, const std::strin
 
 std::string FilesFolder(const std::string &programFolder)
 {
-    return ChooseFilesFolder(programFolder, VEKTA_INSTALL_BINDIR, UserFilesFolder());
+    return ChooseFilesFolder(programFolder, InstalledFolder(programFolder), UserFilesFolder());
 }
 
 std::string_view FitUtf8(std::string_view text, size_t maxBytes)

@@ -11,14 +11,21 @@
 std::string ChooseFilesFolder(const std::string &programFolder, const std::string &installedFolder,
                               const std::string &userFolder);
 
-// The files folder of this program, as installed into the build's program folder.
+// The files folder of this program.
 std::string FilesFolder(const std::string &programFolder);
 
+// Where an installed copy of the program lies: the build's program folder;
+// on Windows the program's own folder when the installer marked it, else
+// nothing.
+std::string InstalledFolder(const std::string &programFolder);
+
 // The per-user folder, ending in a separator: $XDG_DATA_HOME/vektamon/, by
-// default ~/.local/share/vektamon/.
+// default ~/.local/share/vektamon/; on Windows %LOCALAPPDATA%/vektamon/.
 std::string UserFilesFolder();
 
-// Whether folder is a folder the user may write into.
+// Whether folder is a folder the user may write into; on Windows found by
+// making a file there, as the read-only attribute says nothing of the
+// folder's access rights.
 bool IsWritableFolder(const std::string &folder);
 
 // Makes the folder and its missing parents, each private to the user; false

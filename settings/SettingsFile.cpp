@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "common/AsciiText.h"
+#include "common/Utf8File.h"
 
 namespace {
 
@@ -45,7 +46,7 @@ std::error_code CloseWritten(FilePtr file)
 std::error_code WriteAll(const std::string &path, std::string_view bytes)
 {
     errno = 0;
-    FilePtr file(std::fopen(path.c_str(), "wb"));
+    FilePtr file(OpenUtf8File(path, "wb"));
     if (!file)
         return LastError();
     errno = 0;
@@ -95,7 +96,7 @@ std::string JoinSettingsText(const std::vector<std::string> &values)
 std::optional<std::string> ReadSettingsFile(const std::string &path, SettingsText &text)
 {
     errno = 0;
-    FilePtr file(std::fopen(path.c_str(), "rb"));
+    FilePtr file(OpenUtf8File(path, "rb"));
     if (!file)
         return FileErrorText(LastError());
     std::string bytes;
@@ -115,11 +116,11 @@ std::optional<std::string> WriteSettingsFile(const std::string &path, const std:
     const std::string newPath = path + kNewFileSuffix;
     std::error_code error = WriteAll(newPath, JoinSettingsText(values));
     if (!error)
-        std::filesystem::rename(newPath, path, error);
+        std::filesystem::rename(Utf8Path(newPath), Utf8Path(path), error);
     if (!error)
         return std::nullopt;
     std::error_code ignored;
-    std::filesystem::remove(newPath, ignored);
+    std::filesystem::remove(Utf8Path(newPath), ignored);
     return FileErrorText(error);
 }
 

@@ -9,6 +9,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#ifndef VEKTA_INSTALL_BINDIR
+#define VEKTA_INSTALL_BINDIR ""
+#endif
+
 namespace {
 
 constexpr char kFolderName[] = "vektamon";
@@ -35,6 +39,11 @@ std::string HomeFolder()
 }
 
 }  // namespace
+
+std::string InstalledFolder(const std::string &)
+{
+    return VEKTA_INSTALL_BINDIR;
+}
 
 std::string UserFilesFolder()
 {

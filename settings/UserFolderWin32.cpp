@@ -12,6 +12,9 @@
 namespace {
 
 constexpr char kFolderName[] = "vektamon";
+// Laid down by the installer beside the program it installs.
+constexpr char kInstalledMarker[] = "vektamon.installed";
+constexpr wchar_t kProbePrefix[] = L"vek";
 
 // The program's own folder is written with forward slashes; so is this one.
 std::string WithForwardSlashes(std::string path)
@@ -22,6 +25,13 @@ std::string WithForwardSlashes(std::string path)
 
 }  // namespace
 
+std::string InstalledFolder(const std::string &programFolder)
+{
+    const std::string marker = WithForwardSlashes(programFolder) + '/' + kInstalledMarker;
+    const DWORD attributes = ::GetFileAttributesW(Utf8ToWide(marker).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES ? programFolder : std::string();
+}
+
 std::string UserFilesFolder()
 {
     PWSTR localAppData = nullptr;
@@ -31,12 +41,14 @@ std::string UserFilesFolder()
     return WithForwardSlashes(base) + '/' + kFolderName + '/';
 }
 
-// The read-only mark, not the folder's access list, says whether it is writable.
 bool IsWritableFolder(const std::string &folder)
 {
-    const DWORD attributes = ::GetFileAttributesW(Utf8ToWide(folder).c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
-           (attributes & FILE_ATTRIBUTE_READONLY) == 0;
+    const std::wstring wideFolder = Utf8ToWide(folder);
+    wchar_t probe[MAX_PATH + 1] = {};
+    // The call makes an empty file of a name of its own in the folder.
+    if (wideFolder.empty() || ::GetTempFileNameW(wideFolder.c_str(), kProbePrefix, 0, probe) == 0)
+        return false;
+    return ::DeleteFileW(probe) != 0;
 }
 
 bool MakeUserFolder(const std::string &folder)

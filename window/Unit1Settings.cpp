@@ -16,11 +16,13 @@
 
 #include "DropDownComboBox.h"
 #include "ErrorBox.h"
+#include "ScreenPlacement.h"
 #include "SpinEdit.h"
 #include "StatusGrid.h"
 #include "StringGrid.h"
 #include "Version.h"
 #include "capture/Unit2.h"
+#include "common/Utf8File.h"
 #include "settings/FilesFolder.h"
 #include "settings/SettingsFile.h"
 #include "settings/StoredSettings.h"
@@ -69,7 +71,7 @@ void TForm1::FormCreate(const std::string &folder)
     CaptureControl.flags.store(FlagWord::kThreadEnded);
     StoreText(CaptureControl.logPath, FitUtf8(folder, kTextFieldSize - 1));
     LoadSettings();
-    if (!placedFromSettings_)
+    if (!placedFromSettings_ || !IsReachablePlace(frameGeometry()))
         CentreOnScreen();
     StartCaptureThread();
     SetUpGrid();
@@ -84,7 +86,7 @@ void TForm1::LoadSettings()
 {
     const std::string path = SettingsPath();
     std::error_code error;
-    if (!std::filesystem::is_regular_file(path, error))
+    if (!std::filesystem::is_regular_file(Utf8Path(path), error))
         return;
     SettingsText text;
     std::optional<std::string> failure = ReadSettingsFile(path, text);

@@ -8,19 +8,22 @@
 #include "common/MessageTrim.h"
 
 namespace {
-constexpr DWORD kMessageChars = 256;
 constexpr DWORD kUserLanguage = 0;
 }  // namespace
 
 std::string SystemErrorText(uint32_t code)
 {
-    wchar_t text[kMessageChars] = {};
-    const DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code,
-                                        kUserLanguage, text, kMessageChars, nullptr);
+    // The system sizes the buffer: some messages pass any fixed length.
+    wchar_t *text = nullptr;
+    const DWORD length =
+        FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                       nullptr, code, kUserLanguage, reinterpret_cast<wchar_t *>(&text), 0, nullptr);
     // A code without a message shows as no text, like an unknown code on the target.
-    if (length == 0)
+    if (length == 0 || text == nullptr)
         return {};
-    return TrimMessageEnd(WideToUtf8({text, length}));
+    std::string utf8 = WideToUtf8({text, length});
+    LocalFree(text);
+    return TrimMessageEnd(utf8);
 }
 
 uint32_t PortBusyError()

@@ -110,24 +110,35 @@ package_configure() {
     -DCMAKE_EXE_LINKER_FLAGS="$(DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get LDFLAGS)" "$@" >/dev/null
 }
 
-# Cases that came through every check, for the test command's count; a
-# failed check ends the script before its case is added.
+# The cases of a script that runs several checks, for the test command's
+# count. planned_cases names them all, in order; passed_case marks the next
+# one passed once its checks came through, so the first case not passed when
+# a script ends early is the one that failed.
+planned_cases=()
 passed_cases=()
 passed_case() {
   echo "--- $1 passed"
   passed_cases+=("$1")
 }
 
-# write_junit SUITE FILE: the passed cases as a JUnit XML report.
-write_junit() {
-  local suite=$1 file=$2
+# report_cases SUITE: with VEKTA_JUNIT set, the cases as a JUnit XML report
+# in that file: those that passed and, when the script ended early, the one
+# that failed. Called on EXIT.
+report_cases() {
+  local suite=$1 file=${VEKTA_JUNIT:-}
+  [ -n "$file" ] || return 0
+  local passed=${#passed_cases[@]} failed=
+  [ "$passed" -ge ${#planned_cases[@]} ] || failed=${planned_cases[$passed]}
+  local failures=$((${#failed} > 0))
   {
     echo '<?xml version="1.0" encoding="UTF-8"?>'
-    echo "<testsuite name=\"$suite\" tests=\"${#passed_cases[@]}\" failures=\"0\">"
+    echo "<testsuite name=\"$suite\" tests=\"$((passed + failures))\" failures=\"$failures\">"
     local name
     for name in "${passed_cases[@]}"; do
       printf '  <testcase classname="%s" name="%s" status="run"/>\n' "$suite" "$name"
     done
+    [ -z "$failed" ] ||
+      printf '  <testcase classname="%s" name="%s" status="fail"><failure message="failed"/></testcase>\n' "$suite" "$failed"
     echo '</testsuite>'
   } >"$file"
 }

@@ -27,6 +27,9 @@ fi
 source scripts/lib.sh
 
 build=${VEKTA_BUILD:-build-test/package}
+planned_cases=(lintian apt-install unit-verified installed-as-nobody copy-as-nobody installed-as-root vektacand-as-nobody)
+# shellcheck disable=SC2317 # run by the trap on EXIT only
+trap 'report_cases package' EXIT
 # The build's own output is shown, so that a failed build says why; on the
 # descriptor itself, never reopened by name, which would truncate a log file.
 VEKTA_BUILD=$build scripts/package.sh >&2
@@ -40,7 +43,9 @@ work=$(mktemp -d /tmp/vektamon-package-test.XXXXXX)
 chmod 755 "$work"
 was_installed=$(dpkg-query -W -f='${Status}' vektamon 2>/dev/null | grep -c "install ok installed" || true)
 pids=()
+# shellcheck disable=SC2317 # run by the trap on EXIT only
 cleanup() {
+  report_cases package
   stop_processes "${pids[@]}"
   if [ "$was_installed" -eq 0 ]; then
     apt-get purge -y -qq -o DPkg::Lock::Timeout=600 vektamon >/dev/null 2>&1 || true
@@ -186,5 +191,4 @@ bridge_as_nobody() {
 bridge_as_nobody
 passed_case vektacand-as-nobody
 
-[ -z "${VEKTA_JUNIT:-}" ] || write_junit package "$VEKTA_JUNIT"
 echo "package: ${#passed_cases[@]} passed, 0 failed"

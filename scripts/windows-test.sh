@@ -24,6 +24,8 @@ source scripts/lib.sh
 repo=$PWD
 out="$repo/${VEKTA_WINDOWS_BUILD:-build-windows}"
 started=$SECONDS
+planned_cases=(portable-capture vektalog-exe off-screen-place session-end taskkill-recovery installer-install
+  installed-files-in-profile installer-uninstall)
 
 scripts/install-deps.sh cmake ninja-build g++ wine wine64 xvfb xauth evilwm xdotool x11-apps netpbm unzip
 
@@ -46,6 +48,7 @@ mkdir -p "$shots"
 pids=()
 # shellcheck disable=SC2317 # run by the trap on EXIT only
 cleanup() {
+  report_cases windows
   wineserver -k 2>/dev/null || true
   stop_simulator
   stop_processes "${pids[@]}"
@@ -255,7 +258,6 @@ if wine reg query "$uninstall_key" >/dev/null 2>&1; then fail "the uninstall ent
 [ -f "$profile/vektamon.set" ] || fail "the uninstall removed the user's files"
 passed_case installer-uninstall
 
-[ -z "${VEKTA_JUNIT:-}" ] || write_junit windows "$VEKTA_JUNIT"
 echo "launch to window under Wine: ${launch_ms[*]} ms"
 echo "zip $(stat -c %s "$zip") bytes, installer $(stat -c %s "$setup") bytes"
 echo "windows: ${#passed_cases[@]} passed, 0 failed; build $((built - started)) s, tests $((SECONDS - built)) s"

@@ -61,7 +61,7 @@ private:
     std::minstd_rand noise_;
     bool streaming_ = false;
     bool clientAbsent_ = false;
-    bool cutPending_ = false;  // a power cut waits for the message under way
+    bool cutPending_ = false;        // a power cut waits for the message under way
     std::vector<CanFrame> batch_;    // queued frames being added
     std::vector<CanFrame> scratch_;  // frames written or taken back
 };

@@ -39,15 +39,15 @@ enum class Traffic {
 struct Options {
     Kind kind = Kind::Vekta;
     Traffic traffic = Traffic::Generator;
-    std::string replayFile;      // with Traffic::Replay
-    bool replayFast = false;     // ignore the recorded timing
-    bool replayLoop = false;     // start over at the end of the file
-    uint32_t floodIds = 500;     // distinct identifiers with Traffic::Flood
-    uint64_t frameLimit = 0;     // stop streaming after this many frames; 0 = no limit
-                                 // (counts the traffic source, not queued frames)
-    bool throttle = false;       // pace output to 833333 bit/s, 10 bits a byte
-    std::string linkPath;        // keep a symlink to the slave here, if not empty
-    bool answerCommands = true;  // false: stay silent (fault)
+    std::string replayFile;           // with Traffic::Replay
+    bool replayFast = false;          // ignore the recorded timing
+    bool replayLoop = false;          // start over at the end of the file
+    uint32_t floodIds = 500;          // distinct identifiers with Traffic::Flood
+    uint64_t frameLimit = 0;          // stop streaming after this many frames; 0 = no limit
+                                      // (counts the traffic source, not queued frames)
+    bool throttle = false;            // pace output to 833333 bit/s, 10 bits a byte
+    std::string linkPath;             // keep a symlink to the slave here, if not empty
+    bool answerCommands = true;       // false: stay silent (fault)
     bool cutBetweenMessages = false;  // a power cut lets the message under way finish
 };
 

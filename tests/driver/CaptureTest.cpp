@@ -184,7 +184,8 @@ TEST_P(Replugged, LogsTheHangUpRetriesAndResumesOnTheSameName)
         // Resumed: a new attempt receives again.
         EXPECT_TRUE(WaitFor([] { return CaptureControl.state.load() != CaptureState::kReceiving; }));
         EXPECT_TRUE(WaitFor([] { return CaptureControl.state.load() == CaptureState::kReceiving; }, kResumeBound));
-        backToReception = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - back);
+        backToReception =
+            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - back);
         EXPECT_TRUE(WaitFor([] { return TabledFrames() >= kFramesToTake; }, kResumeBound))
             << "sysError " << CaptureControl.sysError.load() << ", the converter now at "
             << ConverterDevice(adapter, std::chrono::milliseconds(0));

@@ -2,6 +2,7 @@
 // frames look like on the wire, and the faults that break the stream.
 #include <gtest/gtest.h>
 
+#include <future>
 #include <memory>
 
 #include "SimTestSupport.h"
@@ -128,6 +129,7 @@ TEST_F(StreamingClient, APowerCutQuietsTheAdapterUntilItIsInitialisedAgain)
 }
 
 // A flood fills the line, so that the cut meets a message half written.
+// The cut waits for that message's end, which the client's reading lets out.
 TEST(PowerCutBetweenMessages, LeavesOnlyWholeMessagesOnTheLine)
 {
     vektasim::Options options;
@@ -139,7 +141,12 @@ TEST(PowerCutBetweenMessages, LeavesOnlyWholeMessagesOnTheLine)
     ASSERT_TRUE(slave.Initialise(Kind::Vekta));
     ASSERT_TRUE(WaitFor([&] { return slave.WaitingInLine() > 0; }));
 
-    ASSERT_TRUE(sim->CutPower());
+    auto cut = std::async(std::launch::async, [&] { return sim->CutPower(); });
+    constexpr auto kLookAgain = std::chrono::milliseconds(1);
+    while (cut.wait_for(kLookAgain) != std::future_status::ready)
+        if (slave.WaitingInLine() > 0)
+            ASSERT_EQ(slave.ReadMessage().at(0), kFrameType);
+    ASSERT_TRUE(cut.get());
     EXPECT_FALSE(sim->Streaming());
     // The frames on the line end where a message ends: the answer to the
     // next command is read as a message of its own.

@@ -143,9 +143,11 @@ TEST(PowerCutBetweenMessages, LeavesOnlyWholeMessagesOnTheLine)
 
     auto cut = std::async(std::launch::async, [&] { return sim->CutPower(); });
     constexpr auto kLookAgain = std::chrono::milliseconds(1);
-    while (cut.wait_for(kLookAgain) != std::future_status::ready)
-        if (slave.WaitingInLine() > 0)
+    while (cut.wait_for(kLookAgain) != std::future_status::ready) {
+        if (slave.WaitingInLine() > 0) {
             ASSERT_EQ(slave.ReadMessage().at(0), kFrameType);
+        }
+    }
     ASSERT_TRUE(cut.get());
     EXPECT_FALSE(sim->Streaming());
     // The frames on the line end where a message ends: the answer to the

@@ -10,7 +10,7 @@
 #include <unistd.h>
 
 #include "Vcan.h"
-#include "capture/AdapterEncoding.h"
+#include "WireIdentifier.h"
 
 namespace vektacand {
 
@@ -22,8 +22,8 @@ constexpr auto kReattachPause = std::chrono::milliseconds(300);
 can_frame ToCanFrame(const SinkFrame &frame)
 {
     can_frame out{};
-    const bool extended = (frame.id & kExtendedFlag) != 0;
-    out.can_id = extended ? ((frame.id & CAN_EFF_MASK) | CAN_EFF_FLAG) : (frame.id & CAN_SFF_MASK);
+    const WireIdentifier wire = ToWire(frame.id);
+    out.can_id = wire.extended ? (wire.id | CAN_EFF_FLAG) : wire.id;
     out.len = frame.length;
     std::memcpy(out.data, frame.data, frame.length);
     return out;

@@ -256,7 +256,9 @@ Outputs:
                         missing or down; needs CAP_NET_ADMIN
   --candump             every frame as "(seconds.micros) IFACE ID#DATA" on
                         standard output (IFACE or can0), written at least
-                        every 100 ms; nothing else goes there
+                        every 100 ms; nothing else goes there. A write that
+                        fails (a full disk) loses that moment's lines only,
+                        counted and said on standard error
 
 Capture set-up (the window's defaults unless a settings file or an option
 says otherwise; options win):
@@ -284,7 +286,9 @@ again by name, with --create made again. SIGINT, SIGTERM or SIGHUP ends the capt
 as Stop does (port closed, log written); the exit status is then 0.
 
 Exit status: 0 after a signal, 1 when an output cannot be set up, 2 for bad
-input (options, settings file, filters), found before the port is touched.
+input (options, settings file, filters), found before the port is touched,
+3 when the reader of --candump's lines went away (as "| head" does), the run
+then ended as after a signal.
 )";
 }
 

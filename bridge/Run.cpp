@@ -154,16 +154,22 @@ int RunBridge(const CommandLine &line)
         reporter.AddOutput("standard output", candump->delivery());
     reporter.Say("logs go to " + LoadText(CaptureControl.logPath));
     StartCapture(sink);
-    std::string signalName;
-    while ((signalName = AwaitEndSignal(endSignals, kReportPeriod)).empty())
+    std::string ending;
+    bool readerGone = false;
+    while ((ending = AwaitEndSignal(endSignals, kReportPeriod)).empty()) {
         reporter.Report();
-    reporter.Say(signalName + ": stopping");
+        if (candump && (readerGone = candump->ReaderGone())) {
+            ending = "standard output: the reader has gone";
+            break;
+        }
+    }
+    reporter.Say(ending + ": stopping");
     EndCapture(reporter);
     if (candump)
         candump->Finish();
     reporter.Report();
     reporter.Summary();
-    return 0;
+    return readerGone ? kExitReaderGone : 0;
 }
 
 }  // namespace vektacand

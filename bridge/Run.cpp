@@ -132,10 +132,10 @@ int RunBridge(const CommandLine &line)
     }
     std::unique_ptr<CanSocketOutput> socket;
     if (!line.iface.empty()) {
-        socket = std::make_unique<CanSocketOutput>(line.iface, line.create);
+        socket = std::make_unique<CanSocketOutput>(line.iface, line.create, line.anyInterface);
         if (auto failure = socket->Attach()) {
-            std::fprintf(stderr, "vektacand: %s\n", failure->c_str());
-            return kExitRunFailed;
+            std::fprintf(stderr, "vektacand: %s\n", failure->message.c_str());
+            return failure->notVcan ? kExitBadInput : kExitRunFailed;
         }
     }
     std::unique_ptr<CandumpOutput> candump;

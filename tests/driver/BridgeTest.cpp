@@ -302,6 +302,96 @@ TEST_F(BridgeBench, CreateNeedsCapNetAdminAndAsRootMakesAndFeedsTheInterface)
     EXPECT_EQ(UnbrokenRun(CandumpFrames(candump.Out()), ReplayedFrames(adapter)), "") << bridge.Err();
 }
 
+// A vxcan pair stands for a physical bus: what is written to one end comes
+// out of the other, as a CAN port's frames go out onto its wires.
+class BusBench : public BridgeBench {
+protected:
+    void TearDown() override
+    {
+        for (const char *name : {"vxbus", "vcan0"})
+            if (HasInterface(name))
+                Shell(std::string("ip link del ") + name);
+        BridgeBench::TearDown();
+    }
+
+    // Makes the pair name/vxpeer, both ends up unless up is false.
+    static bool MakeBus(const std::string &name, bool up = true)
+    {
+        return Shell("ip link add dev " + name + " type vxcan peer name vxpeer") &&
+               (!up || Shell("ip link set up " + name + " && ip link set up vxpeer"));
+    }
+
+    static bool IsUp(const std::string &name)
+    {
+        return ReadFile("/sys/class/net/" + name + "/operstate") != "down\n" &&
+               (std::stoul(ReadFile("/sys/class/net/" + name + "/flags"), nullptr, 16) & 0x1) != 0;
+    }
+
+    // candump on the bus's far end, once its socket takes frames.
+    static bool Listening(const Child &candump)
+    {
+        return WaitFor([&] { return ReadFile("/proc/net/can/rcvlist_all").find("vxpeer") != std::string::npos; },
+                       kFramesWait) &&
+               candump.Running();
+    }
+};
+
+TEST_F(BusBench, OtherKindRefusedBeforeThePortAndWrittenOnlyWhenAsked)
+{
+    const BenchAdapter adapter = Ready("trilox");
+    ASSERT_TRUE(MakeBus("vxbus"));
+    Child candump(Candump("vxpeer"), File("candump.log"), false);
+    ASSERT_TRUE(Listening(candump)) << candump.Err();
+
+    Child refused(Bridge(adapter, "vxbus"), File("refused.out"), true);
+    EXPECT_EQ(refused.Wait(), 2) << refused.Err();
+    EXPECT_EQ(refused.Err(), "vektacand: vxbus is a vxcan interface, not a vcan: frames written to it could reach a "
+                             "real bus; give --write-to-any-interface to write to it all the same\n");
+    EXPECT_EQ(candump.Lines(), 0u);
+    EXPECT_EQ(ReadFile(File("refused.out")), "");
+
+    Child bridge(Bridge(adapter, "vxbus", {"--write-to-any-interface"}), File("bridge.out"), true);
+    ASSERT_TRUE(WaitFor([&] { return candump.Lines() >= 200; }, kFramesWait)) << bridge.Err();
+    EXPECT_EQ(bridge.End(SIGTERM), 0) << bridge.Err();
+    candump.End(SIGINT);
+    EXPECT_EQ(UnbrokenRun(CandumpFrames(candump.Out()), ReplayedFrames(adapter)), "") << bridge.Err();
+}
+
+TEST_F(BusBench, CreateLeavesAnInterfaceOfAnotherKindDown)
+{
+    const BenchAdapter adapter = Ready("vekta");
+    ASSERT_TRUE(MakeBus("vxbus", false));
+    ASSERT_FALSE(IsUp("vxbus"));
+    Child refused(Bridge(adapter, "vxbus", {"--create"}), File("refused.out"), false);
+    EXPECT_EQ(refused.Wait(), 2) << refused.Err();
+    EXPECT_NE(refused.Err().find("vxbus is a vxcan interface, not a vcan"), std::string::npos) << refused.Err();
+    EXPECT_FALSE(IsUp("vxbus"));
+    EXPECT_FALSE(IsUp("vxpeer"));
+}
+
+// The vcan deleted while the bridge runs and its name given to one end of a
+// bus once the far end is listened to: the bridge does not reopen onto it,
+// says so, and the far end gets nothing.
+TEST_F(BusBench, NameMadeAgainAsAnotherKindIsNotReopened)
+{
+    const BenchAdapter adapter = Ready("vekta");
+    Child bridge(Bridge(adapter, "vcan0"), File("bridge.out"), true);
+    ASSERT_TRUE(WaitFor([&] { return Count(bridge.Err(), "receiving") == 1; }, kFramesWait)) << bridge.Err();
+    ASSERT_TRUE(Shell("ip link del vcan0"));
+    ASSERT_TRUE(WaitFor([&] { return Count(bridge.Err(), "vcan0: dropping frames: ") == 1; })) << bridge.Err();
+    ASSERT_TRUE(MakeBus("vxbus", false) && Shell("ip link set up vxpeer"));
+    Child candump(Candump("vxpeer"), File("candump.log"), false);
+    ASSERT_TRUE(Listening(candump)) << candump.Err();
+    ASSERT_TRUE(Shell("ip link set vxbus name vcan0 && ip link set up vcan0"));
+    ASSERT_TRUE(WaitFor([&] {
+        return bridge.Err().find("vcan0: the interface is no vcan now; nothing is written to it") != std::string::npos;
+    })) << bridge.Err();
+    EXPECT_EQ(bridge.End(SIGTERM), 0) << bridge.Err();
+    candump.End(SIGINT);
+    EXPECT_EQ(candump.Lines(), 0u) << candump.Out();
+    EXPECT_EQ(Count(bridge.Err(), "attached again"), 0u) << bridge.Err();
+}
+
 // The guest's processor time over all its CPUs, in clock ticks: whatever the
 // kernel does for a frame belongs to no process.
 uint64_t GuestBusyTicks()

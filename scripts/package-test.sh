@@ -59,24 +59,7 @@ apt-get install -y -qq --no-install-recommends -o DPkg::Lock::Timeout=600 "$(rea
 [ -f /usr/share/man/man1/vektacand.1.gz ] && [ -f /lib/systemd/system/vektacand@.service ]
 echo "installed with apt"
 passed_case apt-install
-systemd-analyze verify vektacand@ttyUSB0.service
-echo "vektacand@.service: systemd-analyze verify passes"
-# Pulling the converter must not stop the service: ordered after its device
-# and wanting it, never bound to it, and started again after a failure.
-if [ -d /run/systemd/system ]; then
-  unit_dependencies=$(systemctl show -p BindsTo,After,Wants,Restart vektacand@ttyUSB0.service)
-else
-  # No systemd as init here: the unit as systemd's configuration reader shows it.
-  unit_dependencies=$(systemd-analyze cat-config systemd/system/vektacand@.service | sed 's/%i/ttyUSB0/g')
-fi
-for wanted in 'After=.*dev-ttyUSB0\.device' 'Wants=.*dev-ttyUSB0\.device' 'Restart=on-failure'; do
-  grep -q "^$wanted" <<<"$unit_dependencies" || { echo "vektacand@.service: no $wanted" >&2; exit 1; }
-done
-if grep -q '^BindsTo=.' <<<"$unit_dependencies"; then
-  echo "vektacand@.service: bound to its device, an unplug would stop it" >&2
-  exit 1
-fi
-echo "vektacand@.service: after and wanting its device, not bound to it, restarted on failure"
+scripts/unit-check.sh
 passed_case unit-verified
 
 fail() {

@@ -41,7 +41,9 @@ constexpr auto kPythonStart = 180s;
 // ordinary user nobody with the dialout group.
 class Child {
 public:
-    Child(const std::vector<std::string> &args, const std::string &out, bool asNobody) : out_(out), err_(out + ".err")
+    // Standard error goes to err, or beside out.
+    Child(const std::vector<std::string> &args, const std::string &out, bool asNobody, const std::string &err = {})
+        : out_(out), err_(err.empty() ? out + ".err" : err)
     {
         pid_ = ::fork();
         if (pid_ == 0)
@@ -390,6 +392,60 @@ TEST_F(BusBench, NameMadeAgainAsAnotherKindIsNotReopened)
     candump.End(SIGINT);
     EXPECT_EQ(candump.Lines(), 0u) << candump.Out();
     EXPECT_EQ(Count(bridge.Err(), "attached again"), 0u) << bridge.Err();
+}
+
+// A small tmpfs that a filler file makes full: standard output redirected
+// onto it meets ENOSPC.
+class FullDisk {
+public:
+    static constexpr char kPath[] = "/tmp/vektabench-full";
+    FullDisk()
+        : mounted_(Shell(std::string("mkdir -p ") + kPath + " && mount -t tmpfs -o size=" + kSizeKiB + "k tmpfs " +
+                         kPath + " && head -c " + kFillerBytes + " /dev/zero >" + kPath + "/filler"))
+    {
+    }
+    ~FullDisk()
+    {
+        if (mounted_)
+            Shell(std::string("umount ") + kPath);
+    }
+    bool Ready() const { return mounted_; }
+    bool FreeRoom() const { return std::filesystem::remove(std::string(kPath) + "/filler"); }
+
+private:
+    static constexpr char kSizeKiB[] = "128";
+    static constexpr char kFillerBytes[] = "98304";  // leaves some 30 KiB, under a second of lines
+    bool mounted_;
+};
+
+TEST_F(BridgeBench, FullDiskCostsTheLinesOfThatTimeAndTheyComeAgain)
+{
+    const BenchAdapter adapter = Ready("vekta");
+    const FullDisk disk;
+    ASSERT_TRUE(disk.Ready());
+    const std::string lines = std::string(FullDisk::kPath) + "/candump.log";
+    std::vector<std::string> args = {VEKTACAND_PROGRAM, "--adapter",   adapter.kind, "--group1-bits", "29",
+                                     "--log-dir",       dir.logPath(), "--candump",  device};
+    Child bridge(args, lines, false, File("bridge.err"));
+    ASSERT_TRUE(
+        WaitFor([&] { return Count(bridge.Err(), "dropping frames: No space left on device") == 1; }, kFramesWait))
+        << bridge.Err();
+    ASSERT_TRUE(disk.FreeRoom());
+    ASSERT_TRUE(WaitFor([&] { return Count(bridge.Err(), "standard output: delivering again after ") == 1; }))
+        << bridge.Err();
+    EXPECT_EQ(bridge.End(SIGTERM), 0) << bridge.Err();
+    const std::string err = bridge.Err();
+    EXPECT_EQ(Count(err, "dropping frames: "), 1u) << err;
+    // Whole lines only, also where the full disk cut one short.
+    const std::string text = ReadFile(lines);
+    ASSERT_FALSE(text.empty());
+    EXPECT_EQ(text.back(), '\n');
+    std::istringstream in(text);
+    size_t number = 0;
+    for (std::string line; std::getline(in, line); ++number)
+        ASSERT_TRUE(line.size() > 30 && line[0] == '(' && line.find(") can0 ") == 18 && Count(line, "#") == 1)
+            << "line " << number << ": " << line;
+    std::printf("[ FIGURE   ] full disk under standard output:\n%s", err.c_str());
 }
 
 // The guest's processor time over all its CPUs, in clock ticks: whatever the

@@ -306,7 +306,7 @@ TEST_F(BridgeBench, CreateNeedsCapNetAdminAndAsRootMakesAndFeedsTheInterface)
 
 // A vxcan pair stands for a physical bus: what is written to one end comes
 // out of the other, as a CAN port's frames go out onto its wires.
-class BusBench : public BridgeBench {
+class BridgeBusBench : public BridgeBench {
 protected:
     void TearDown() override
     {
@@ -338,7 +338,7 @@ protected:
     }
 };
 
-TEST_F(BusBench, OtherKindRefusedBeforeThePortAndWrittenOnlyWhenAsked)
+TEST_F(BridgeBusBench, OtherKindRefusedBeforeThePortAndWrittenOnlyWhenAsked)
 {
     const BenchAdapter adapter = Ready("trilox");
     ASSERT_TRUE(MakeBus("vxbus"));
@@ -359,7 +359,7 @@ TEST_F(BusBench, OtherKindRefusedBeforeThePortAndWrittenOnlyWhenAsked)
     EXPECT_EQ(UnbrokenRun(CandumpFrames(candump.Out()), ReplayedFrames(adapter)), "") << bridge.Err();
 }
 
-TEST_F(BusBench, CreateLeavesAnInterfaceOfAnotherKindDown)
+TEST_F(BridgeBusBench, CreateLeavesAnInterfaceOfAnotherKindDown)
 {
     const BenchAdapter adapter = Ready("vekta");
     ASSERT_TRUE(MakeBus("vxbus", false));
@@ -374,7 +374,7 @@ TEST_F(BusBench, CreateLeavesAnInterfaceOfAnotherKindDown)
 // The vcan deleted while the bridge runs and its name given to one end of a
 // bus once the far end is listened to: the bridge does not reopen onto it,
 // says so, and the far end gets nothing.
-TEST_F(BusBench, NameMadeAgainAsAnotherKindIsNotReopened)
+TEST_F(BridgeBusBench, NameMadeAgainAsAnotherKindIsNotReopened)
 {
     const BenchAdapter adapter = Ready("vekta");
     Child bridge(Bridge(adapter, "vcan0"), File("bridge.out"), true);

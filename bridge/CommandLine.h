@@ -14,8 +14,9 @@ struct CommandLine {
     bool version = false;
     bool candump = false;
     bool create = false;
-    std::string settingsFile;  // empty: the window's defaults
-    std::string logDir;        // empty: the folder the window would use
+    bool anyInterface = false;  // IFACE may be other than a vcan
+    std::string settingsFile;   // empty: the window's defaults
+    std::string logDir;         // empty: the folder the window would use
     std::string tty;
     std::string iface;  // empty: no interface
     // Set-up values given as options, applied over the settings file.

@@ -132,10 +132,10 @@ int RunBridge(const CommandLine &line)
     }
     std::unique_ptr<CanSocketOutput> socket;
     if (!line.iface.empty()) {
-        socket = std::make_unique<CanSocketOutput>(line.iface, line.create);
+        socket = std::make_unique<CanSocketOutput>(line.iface, line.create, line.anyInterface);
         if (auto failure = socket->Attach()) {
-            std::fprintf(stderr, "vektacand: %s\n", failure->c_str());
-            return kExitRunFailed;
+            std::fprintf(stderr, "vektacand: %s\n", failure->message.c_str());
+            return failure->notVcan ? kExitBadInput : kExitRunFailed;
         }
     }
     std::unique_ptr<CandumpOutput> candump;
@@ -154,16 +154,22 @@ int RunBridge(const CommandLine &line)
         reporter.AddOutput("standard output", candump->delivery());
     reporter.Say("logs go to " + LoadText(CaptureControl.logPath));
     StartCapture(sink);
-    std::string signalName;
-    while ((signalName = AwaitEndSignal(endSignals, kReportPeriod)).empty())
+    std::string ending;
+    bool readerGone = false;
+    while ((ending = AwaitEndSignal(endSignals, kReportPeriod)).empty()) {
         reporter.Report();
-    reporter.Say(signalName + ": stopping");
+        if (candump && (readerGone = candump->ReaderGone())) {
+            ending = "standard output: the reader has gone";
+            break;
+        }
+    }
+    reporter.Say(ending + ": stopping");
     EndCapture(reporter);
     if (candump)
         candump->Finish();
     reporter.Report();
     reporter.Summary();
-    return 0;
+    return readerGone ? kExitReaderGone : 0;
 }
 
 }  // namespace vektacand

@@ -9,6 +9,7 @@
 
 #include "FrameSink.h"
 #include "FrameTable.h"
+#include "FrameTimeline.h"
 #include "RelaxedAtomic.h"
 #include "SerialDevice.h"
 #include "capture/logstore/Journal.h"
@@ -207,8 +208,8 @@ private:
     bool frameRead_ = false;
     bool lineFailed_ = false;  // a read or its time-outs failed: the port is gone
     bool frameExtended_ = false;
-    // The time handed with the last frame; the next never lies before it.
-    uint64_t lastFrameUs_ = 0;
+    // The times handed with the frames; none lies before the one before.
+    FrameTimeline frameTimes_;
     // Set while the log holds lines that a failed write could not store.
     bool logUnsaved_ = false;
     // The failed write's code and moment, for the window and for pacing.

@@ -19,6 +19,7 @@ public:
     BridgeProcess &operator=(const BridgeProcess &) = delete;
 
     bool Started() const { return pid_ > 0; }
+    pid_t pid() const { return pid_; }
     std::string Out() const;
     std::string Err() const;
     size_t OutLines() const;

@@ -137,13 +137,16 @@ quiet_before_unplug_s=0.05
 # to open its port through the link sim_port names. Its power cut before a
 # pull lets the message under way finish: cut mid-message, the capture's
 # byte wait (100 ms) would race the guest's notice of the pull, and which
-# came first would decide what the log says.
+# came first would decide what the log says. A freshly opened converter
+# echoes what comes in until the capture has set its line raw; the adapter
+# drops that noise once the line pauses, as a real one's receive time-out
+# does (VEKTA's DTR pulse, which resets a real adapter, does not reach it).
 declare -A sim_pid sim_port
 start_adapter() {
   local kind=$1
   shift
   sim_port[$kind]="$run/$kind.port"
-  "$native/sim/vektasim" --kind "$kind" "$@" --cut-between-messages --link "${sim_port[$kind]}" \
+  "$native/sim/vektasim" --kind "$kind" "$@" --cut-between-messages --drop-broken-off --link "${sim_port[$kind]}" \
     --record "$run/$kind.rec" \
     >"$run/$kind.out" 2>&1 &
   sims+=("$!")

@@ -55,6 +55,8 @@ bool ParseSwitch(const std::string &arg, CommandLine &line)
         o.answerCommands = false;
     else if (arg == "--cut-between-messages")
         o.cutBetweenMessages = true;
+    else if (arg == "--drop-broken-off")
+        o.dropBrokenOff = true;
     else
         return false;
     return true;
@@ -146,6 +148,8 @@ std::string Usage()
            "  --cut-between-messages\n"
            "                       a power cut (SIGUSR1) lets the message under way finish,\n"
            "                       so that the line falls quiet between two messages\n"
+           "  --drop-broken-off    a message the client paused in for 50 ms is dropped, as\n"
+           "                       by an adapter's receive time-out (a line's echo at its open)\n"
            "  --record FILE        write each received message to FILE as it comes:\n"
            "                       the line rate, then the bytes in hex, one line each\n"
            "  --help               show this text\n"

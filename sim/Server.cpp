@@ -41,6 +41,10 @@ constexpr uint8_t kLastInitCommand = 0x57;
 // A type no command uses, for the wrong-type faults.
 constexpr uint8_t kWrongTypeFlip = 0x80;
 constexpr int kMaxGarbageBytes = 4;
+// With dropBrokenOff, an adapter starts afresh on a message its client paused
+// in for this long: what came before was broken off, or noise such as a
+// line's echo at its open.
+constexpr auto kMessageGap = 50ms;
 // A hung-up master polls readable for ever; it is looked at this often.
 constexpr auto kClientRetry = 2ms;
 constexpr unsigned kNoiseSeed = 0x5eed;
@@ -188,17 +192,29 @@ void Server::ReadInput()
     for (;;) {
         const ssize_t size = ::read(master_, bytes, sizeof bytes);
         if (size > 0) {
+            DropBrokenOff();
             Take(bytes, static_cast<size_t>(size));
             continue;
         }
         if (size < 0 && errno == EINTR)
             continue;
-        if (size < 0 && errno == EAGAIN)
+        if (size < 0 && errno == EAGAIN) {
+            if (!lineQuietSince_)
+                lineQuietSince_ = Clock::now();
             return;
+        }
         // EIO: the last slave descriptor was closed.
         ClientGone();
         return;
     }
+}
+
+void Server::DropBrokenOff()
+{
+    ReceivedMessage brokenOff;
+    if (options_.dropBrokenOff && lineQuietSince_ && Clock::now() - *lineQuietSince_ >= kMessageGap)
+        splitter_.TakeUnfinished(brokenOff);
+    lineQuietSince_.reset();
 }
 
 // A message is published only after it was acted upon, so a caller that

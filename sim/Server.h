@@ -35,6 +35,7 @@ private:
     bool AddFrame(const CanFrame &frame);
     void AddGarbage();
     void ReadInput();
+    void DropBrokenOff();
     void Take(const uint8_t *bytes, size_t size);
     void React(uint8_t code);
     void Answer(uint8_t code);
@@ -61,9 +62,10 @@ private:
     std::minstd_rand noise_;
     bool streaming_ = false;
     bool clientAbsent_ = false;
-    bool cutPending_ = false;        // a power cut waits for the message under way
-    std::vector<CanFrame> batch_;    // queued frames being added
-    std::vector<CanFrame> scratch_;  // frames written or taken back
+    bool cutPending_ = false;                          // a power cut waits for the message under way
+    std::optional<Clock::time_point> lineQuietSince_;  // when the client last paused
+    std::vector<CanFrame> batch_;                      // queued frames being added
+    std::vector<CanFrame> scratch_;                    // frames written or taken back
 };
 
 }  // namespace vektasim

@@ -49,6 +49,7 @@ struct Options {
     std::string linkPath;             // keep a symlink to the slave here, if not empty
     bool answerCommands = true;       // false: stay silent (fault)
     bool cutBetweenMessages = false;  // a power cut lets the message under way finish
+    bool dropBrokenOff = false;       // a message the client paused in for 50 ms is dropped
 };
 
 // Faults a test can switch on while the simulator runs.

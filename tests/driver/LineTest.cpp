@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <string>
 
 #include "BenchFixture.h"
 #include "tests/support/ExpectedWire.h"
@@ -123,19 +124,32 @@ void ExpectDtrPulse(const std::vector<TraceEvent> &requests)
     std::printf("[ FIGURE   ] vekta: DTR pulse of %.1f ms\n", pulse.count() / 1000.0);
 }
 
+// The log without its frames, for a failure's message.
+std::string Untabled(const std::vector<LogLine> &lines)
+{
+    std::string text;
+    for (const LogLine &line : lines)
+        if (line.message.rfind("RxD(CAN): ", 0) != 0)
+            text += std::to_string(line.stampMs) + ": " + line.message + "\n";
+    return text;
+}
+
 class ModemLines : public BenchTest, public ::testing::WithParamInterface<KindCase> {};
 
 TEST_P(ModemLines, FollowTheAdapterKindFromTheSetUpToTheClose)
 {
     const KindCase &c = GetParam();
     const BenchAdapter adapter = Adapter(c.kind);
+    bool received = false;
     {
         CaptureThread thread;
         thread.Start();
-        ASSERT_TRUE(WaitFor([] { return CaptureControl.frameCount.load() > 0; }));
+        received = WaitFor([] { return CaptureControl.frameCount.load() > 0; });
         thread.Stop();
     }
     const auto lines = AllLogLines(dir);
+    SCOPED_TRACE("the log without its frames:\n" + Untabled(lines));
+    ASSERT_TRUE(received);
     EXPECT_EQ(CountLines(lines, "Open " + device + " Baud=833333(833333) RTO=1000"), 1u);
     EXPECT_EQ(CountLines(lines, "Open "), 1u);
     const LineStory story = StoryOf(trace.Since());

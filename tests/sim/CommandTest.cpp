@@ -2,8 +2,10 @@
 // and the faults that bend the answers.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <memory>
 #include <ostream>
+#include <thread>
 
 #include "SimTestSupport.h"
 #include "tests/support/CaseNames.h"
@@ -109,6 +111,44 @@ TEST(Commands, MessagesAreSplitWhateverTheWritesLookLike)
     EXPECT_TRUE(sim->Received().empty());
     EXPECT_TRUE(sim->ReceivedBytes().empty());
 }
+
+// Noise on the line (a converter's echo at its open) leaves a message half
+// taken; the adapter drops it once the line pauses, or only while asked to.
+class BrokenOff : public ::testing::TestWithParam<bool> {};
+
+TEST_P(BrokenOff, MessageIsDroppedAfterAPauseWhenTheAdapterTimesOut)
+{
+    vektasim::Options options;
+    options.traffic = vektasim::Traffic::None;
+    options.dropBrokenOff = GetParam();
+    auto sim = std::make_unique<vektasim::Simulator>(options);
+    std::string error;
+    ASSERT_TRUE(sim->Start(error)) << error;
+    SlaveEnd slave(sim->PortPath());
+    ASSERT_TRUE(slave.opened());
+    // The answer to the whole message shows the broken one was read too.
+    ASSERT_TRUE(slave.Send({0x52, 0x00, 0x53, 0x20, 0x01}));
+    EXPECT_EQ(slave.ReadMessage(), (Bytes{0x52, 0x00}));
+    // The pause itself is what is tested: four times the adapter's 50 ms.
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    ASSERT_TRUE(slave.Send({0x5F, 0x00}));
+    if (GetParam()) {
+        EXPECT_EQ(slave.ReadMessage(), (Bytes{0x5F, 0x00}));
+        EXPECT_EQ(Wire(sim->Received()), (std::vector<Bytes>{{0x52, 0x00}, {0x5F, 0x00}}));
+    } else {
+        // Without the time-out the command's bytes went into the broken
+        // message, which the rest of its 32 bytes completes.
+        Bytes filters = {0x53, 0x20, 0x01, 0x5F, 0x00};
+        const Bytes rest(2 + size_t{0x20} - filters.size(), 0x00);
+        ASSERT_TRUE(slave.Send(rest));
+        filters.insert(filters.end(), rest.begin(), rest.end());
+        EXPECT_EQ(slave.ReadMessage(), (Bytes{0x53, 0x00}));
+        EXPECT_EQ(Wire(sim->Received()), (std::vector<Bytes>{{0x52, 0x00}, filters}));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Adapter, BrokenOff, ::testing::Bool(),
+                         [](const auto &info) { return info.param ? "TimesOut" : "WaitsForEver"; });
 
 TEST(Commands, IgnoredCommandsGetNoAnswer)
 {

@@ -14,8 +14,6 @@
 
 namespace {
 
-constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-
 uint32_t SeekTo(HANDLE file, LONGLONG offset, DWORD from)
 {
     LARGE_INTEGER at{};

@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Cross-builds the capture library and its tests for 64-bit Windows with
 # mingw-w64 and runs them under Wine, against two simulated adapters that run
-# natively behind Wine's COM5 (VEKTA) and COM6 (TRILOX), and a third behind
-# COM7 that is killed and started again mid-reception. Installs mingw-w64,
-# Wine and the rest when missing (as root, Debian 12). Arguments go to the
-# test program, e.g. --gtest_filter='FullCapture*'.
+# natively behind Wine's COM5 (VEKTA) and COM6 (TRILOX), the first also
+# listed as COM12, and a third behind COM7 that is killed and started again
+# mid-reception. Installs mingw-w64, Wine and the rest when missing (as
+# root, Debian 12). Arguments go to the test program, e.g.
+# --gtest_filter='FullCapture*'.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/lib.sh
@@ -50,6 +51,14 @@ for kind in VEKTA TRILOX; do
   export "VEKTAMON_TEST_${kind}_PORT=$port"
   export "VEKTAMON_TEST_${kind}_RECORD=$(windows_path "$run/${kind,,}.rec")"
 done
+# A third port, only listed: the port list must put COM12 after COM5 and COM6.
+listed_port=COM12
+wine_port "$listed_port" "$run/vekta-port"
+ln -sfn "$run/vekta-port" "$WINEPREFIX/dosdevices/${listed_port,,}"
+export VEKTAMON_TEST_LISTED_PORT=$listed_port
+# Wine's device manager reads the Ports key as it starts: the ports are in
+# the system's device list only from the next start of Wine on.
+wineserver -w
 export VEKTAMON_TEST_FRAMES
 VEKTAMON_TEST_FRAMES=$(windows_path "$repo/tests/wine/frames.candump")
 

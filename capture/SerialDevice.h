@@ -68,7 +68,7 @@ private:
 #ifdef _WIN32
     struct Transfers;
     uint32_t Transfer(bool read, uint32_t size, uint32_t boundMs, uint32_t &done);
-    uint32_t LineAlive();
+    uint32_t WaitingBytes(uint32_t &waiting);
 
     void *handle_ = nullptr;
     unsigned char dcb_[128] = {};

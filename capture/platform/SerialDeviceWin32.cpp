@@ -1,7 +1,7 @@
 // The serial device on Windows: the communications API with overlapped reads
 // and writes, so that no wait outlasts its time-out even on a driver that
-// never completes a read of a removed converter. Reads take whole blocks
-// from a large input queue and hand them out a byte at a time.
+// never completes a read of a removed converter. Reads take what waits in a
+// large input queue at once and hand it out a byte at a time.
 #include "capture/SerialDevice.h"
 
 #include <windows.h>
@@ -231,13 +231,17 @@ uint32_t SerialDevice::Transfer(bool read, uint32_t size, uint32_t boundMs, uint
     return 0;
 }
 
-// Some drivers end every read of a removed converter at once with nothing;
-// the line's status then fails with the removal's code.
-uint32_t SerialDevice::LineAlive()
+// How many bytes the driver holds. It fails with the removal's code on a
+// pulled converter, also where the driver ends every read at once with
+// nothing rather than failing it.
+uint32_t SerialDevice::WaitingBytes(uint32_t &waiting)
 {
     DWORD errors = 0;
     COMSTAT status{};
-    return ClearCommError(AsHandle(handle_), &errors, &status) ? 0 : LastErrorCode();
+    if (!ClearCommError(AsHandle(handle_), &errors, &status))
+        return LastErrorCode();
+    waiting = status.cbInQue;
+    return 0;
 }
 
 bool SerialDevice::ReadWillWait() const
@@ -251,13 +255,18 @@ uint32_t SerialDevice::ReadByte(uint8_t &byte, bool &got)
     if (io_->stuck)
         return kDriverHung;
     if (io_->inPos == io_->inEnd) {
-        // With both read values before the constant at MAXDWORD the driver
-        // returns whatever is waiting, or the first byte to come.
+        // What is waiting is taken whole; with nothing waiting, one byte is
+        // waited for. A read of a whole block would wait for all of it on
+        // drivers (Wine's among them) that do not end it at the first byte.
+        uint32_t waiting = 0;
+        if (const uint32_t code = WaitingBytes(waiting))
+            return code;
+        const uint32_t size = std::clamp<uint32_t>(waiting, 1, kBlockBytes);
         uint32_t read = 0;
-        if (const uint32_t code = Transfer(true, kBlockBytes, timeouts_.ReadTotalTimeoutConstant, read))
+        if (const uint32_t code = Transfer(true, size, timeouts_.ReadTotalTimeoutConstant, read))
             return code;
         if (read == 0)
-            return LineAlive();
+            return 0;
         io_->inPos = 0;
         io_->inEnd = read;
     }

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <memory>
 
+#include "FileReplace.h"
 #include "common/AsciiText.h"
 #include "common/Utf8File.h"
 
@@ -35,10 +36,12 @@ std::error_code CloseWritten(FilePtr file)
 {
     errno = 0;
     const bool flushed = std::fflush(file.get()) == 0;
-    const std::error_code flushError = flushed ? std::error_code() : LastError();
+    std::error_code flushError = flushed ? std::error_code() : LastError();
+    if (!flushError)
+        flushError = SyncWritten(file.get());
     errno = 0;
     const bool closed = std::fclose(file.release()) == 0;
-    if (!flushed)
+    if (flushError)
         return flushError;
     return closed ? std::error_code() : LastError();
 }
@@ -116,7 +119,7 @@ std::optional<std::string> WriteSettingsFile(const std::string &path, const std:
     const std::string newPath = path + kNewFileSuffix;
     std::error_code error = WriteAll(newPath, JoinSettingsText(values));
     if (!error)
-        std::filesystem::rename(Utf8Path(newPath), Utf8Path(path), error);
+        error = ReplaceWithNew(newPath, path);
     if (!error)
         return std::nullopt;
     std::error_code ignored;

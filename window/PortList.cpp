@@ -20,6 +20,18 @@ bool IsPortListComName(const std::string &name)
     return name.size() <= kMaxComNameLength && StartsWithIgnoringCase(name, kComPrefix);
 }
 
+// COM ports by number's value (COM3 before COM10); a name without a number
+// after all that have one.
+auto ComSortKey(const std::string &name)
+{
+    const std::string_view number = std::string_view(name).substr(kComPrefix.size());
+    const bool numbered = !number.empty() && number.find_first_not_of("0123456789") == std::string_view::npos;
+    const size_t significant = numbered ? number.find_first_not_of('0') : std::string_view::npos;
+    const std::string_view value =
+        significant == std::string_view::npos ? std::string_view() : number.substr(significant);
+    return std::tuple(!numbered, value.size(), value, name);
+}
+
 // Serial tty names by group, in the order the list shows the groups.
 constexpr std::string_view kTtyPrefixes[] = {"ttyUSB", "ttyACM", "ttyS"};
 constexpr size_t kUartGroup = 2;
@@ -69,6 +81,8 @@ std::vector<std::string> FilterComPorts(const std::vector<std::string> &deviceNa
     for (const std::string &name : deviceNames)
         if (IsPortListComName(name))
             ports.push_back(name);
+    std::stable_sort(ports.begin(), ports.end(),
+                     [](const std::string &a, const std::string &b) { return ComSortKey(a) < ComSortKey(b); });
     return ports;
 }
 

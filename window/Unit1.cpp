@@ -56,9 +56,15 @@ QFont LabelFont()
     return Font(QStringLiteral("Arial"), 13, true);
 }
 
+// Qt on Windows draws through DirectWrite, which passes over the bitmap
+// "MS Sans Serif": its outline twin keeps the labels apart at any scaling.
 QFont WindowFont()
 {
+#ifdef _WIN32
+    return Font(QStringLiteral("Microsoft Sans Serif"), 11, false);
+#else
     return Font(QStringLiteral("MS Sans Serif"), 11, false);
+#endif
 }
 
 QFont GridFont()

@@ -1,5 +1,6 @@
 #include "Journal.h"
 
+#include <algorithm>
 #include <atomic>
 #include <utility>
 
@@ -190,32 +191,48 @@ uint32_t Journal::Put(uint64_t generation, bool &put)
 
 uint32_t Journal::Write(Batch &batch)
 {
-    unsynced_.insert(unsynced_.end(), batch.logFiles.begin(), batch.logFiles.end());
+    // A log still waiting for its sync is not queued twice.
+    for (const std::string &logFile : batch.logFiles)
+        if (std::find(unsynced_.begin(), unsynced_.end(), logFile) == unsynced_.end())
+            unsynced_.push_back(logFile);
     if (batch.restart || batch.standAside) {
         durableBytes_ = 0;
         dirty_ = file_.IsOpen();
         aside_ = batch.standAside;
     }
     // The log files first: the emptied journal must not reach the disk
-    // before the files that now hold its lines.
-    while (!unsynced_.empty()) {
-        if (const uint32_t code = SyncFile(unsynced_.back()))
-            return code;
-        unsynced_.pop_back();
-    }
+    // before the files that now hold its lines. One that cannot be synced
+    // now (held by a viewer, or gone) is tried again with the next batch;
+    // the new lines still go to the journal meanwhile.
+    const uint32_t logCode = SyncLogFiles();
     if (aside_)
         unwritten_.clear();
     if (unwritten_.empty() && !dirty_)
-        return 0;
+        return logCode;
     bool put = false;
     if (const uint32_t code = Put(batch.generation, put); code != 0 || !put)
-        return code;
+        return code != 0 ? code : logCode;
     if (const uint32_t code = file_.Sync())
         return code;
     durableBytes_ += unwritten_.size();
     unwritten_.clear();
     dirty_ = false;
-    return 0;
+    return logCode;
+}
+
+uint32_t Journal::SyncLogFiles()
+{
+    uint32_t firstError = 0;
+    std::vector<std::string> failed;
+    for (const std::string &logFile : unsynced_) {
+        if (const uint32_t code = SyncFile(logFile)) {
+            failed.push_back(logFile);
+            if (firstError == 0)
+                firstError = code;
+        }
+    }
+    unsynced_.swap(failed);
+    return firstError;
 }
 
 // A kept journal gets one last try at what it was handed; a finished one

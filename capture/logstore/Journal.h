@@ -12,7 +12,9 @@
 // most for an append into the page cache, never for a sync), so a killed
 // program never leaves lines in both places; the writer syncs the log file
 // before it syncs the emptied journal, so a power cut never finds them in
-// neither. A generation count keeps a batch taken before the Restart out of
+// neither; a log it cannot sync (a viewer keeps writers out) is tried again
+// with every batch, and the new lines go to the journal meanwhile rather
+// than wait on the viewer. A generation count keeps a batch taken before the Restart out of
 // the emptied journal.
 #pragma once
 
@@ -72,6 +74,7 @@ private:
     Batch Take();
     uint32_t Write(Batch &batch);
     uint32_t Put(uint64_t generation, bool &put);
+    uint32_t SyncLogFiles();
     uint32_t EnsureOpen();
     uint32_t Empty();
     void Finish(Batch &last);

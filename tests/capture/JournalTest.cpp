@@ -15,6 +15,7 @@
 #include "SimSupport.h"
 #include "Tmpfs.h"
 #include "capture/Unit2.h"
+#include "capture/logstore/Journal.h"
 #include "capture/logstore/JournalFile.h"
 #include "capture/logstore/LogText.h"
 #include "tests/support/CaptureSupport.h"
@@ -261,6 +262,27 @@ TEST(JournalDiskFull, FailureIsReportedReceptionGoesOnAndTheLinesAreWrittenOnceS
         }
     }
     EXPECT_EQ(next, TabledFrames());
+}
+
+// A written log the writer cannot sync (here: gone before its sync) is
+// reported and tried again, while the lines that follow still reach the
+// journal.
+TEST(JournalLogSync, FailureKeepsTheJournalGoing)
+{
+    TempDir dir;
+    const std::string folder = dir.path().string() + "/";
+    Journal journal(folder);
+    LogBuffer written;
+    written.Add("0000000001", "written");
+    journal.HandOver(written, 0, true);
+    journal.Restart(folder + "gone.log");
+    LogBuffer next;
+    next.Add("0000000002", "after the write");
+    EXPECT_TRUE(WaitFor([&] { return journal.HandOver(next, next.TextBytes(), true) == ENOENT; }));
+    journal.HandOver(next, 0, true);
+    EXPECT_TRUE(WaitFor([&] { return ReadFile(journal.Path()) == "0000000002: after the write\r\n"; }));
+    EXPECT_EQ(journal.HandOver(next, next.TextBytes(), true), uint32_t{ENOENT}) << "still not synced";
+    journal.Close(false);
 }
 
 }  // namespace

@@ -8,17 +8,11 @@
 #include <algorithm>
 
 #include "WriteAllWin32.h"
+#include "common/platform/HandleWin32.h"
 #include "common/platform/LastErrorWin32.h"
 #include "common/platform/WideText.h"
 
 namespace {
-
-constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-
-HANDLE AsHandle(void *handle)
-{
-    return static_cast<HANDLE>(handle);
-}
 
 uint32_t SeekTo(HANDLE file, LONGLONG offset, DWORD from)
 {

@@ -26,8 +26,10 @@ uint32_t AppendLogText(const std::string &path, const std::vector<LogBuffer::Pie
     const std::wstring widePath = Utf8ToWide(path);
     if (widePath.empty())
         return ERROR_INVALID_NAME;
-    const HANDLE file = CreateFileW(widePath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    // Shared for writing too: the journal's writer may be syncing the same
+    // file through a handle of its own, and a viewer may hold it open.
+    const HANDLE file =
+        CreateFileW(widePath.c_str(), GENERIC_WRITE, kShareAll, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return LastErrorCode();
     const bool created = GetLastError() != ERROR_ALREADY_EXISTS;

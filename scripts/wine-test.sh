@@ -68,6 +68,12 @@ status=0
 timeout 900 wine "$out/mingw/vektacapture_wintests.exe" --gtest_color=no --gtest_filter='-*/Converter*' "$@" \
   >"$run/tests.out" 2>&1 || status=$?
 cat "$run/tests.out"
+# Wine may end a crashed program with status 0: the run counts only when
+# the test program reached its summary.
+finished() {
+  grep -q '^\[  PASSED  \] [0-9]* test' "$1" || { echo "wine-test: $1 has no summary: the program ended early" >&2; return 1; }
+}
+finished "$run/tests.out" || status=1
 
 echo "=== a converter pulled mid-reception: the simulator killed and started again"
 # The test signals through files in $signals: "receiving" (kill it now) and
@@ -98,6 +104,7 @@ if wait_until 120 "no reception to break" test -e "$signals/receiving"; then
 fi
 wait "$restart_tests" || restart_status=$?
 cat "$run/restart.out"
+finished "$run/restart.out" || restart_status=1
 [ "$restart_status" -eq 0 ] || status=$restart_status
 
 echo "=== where Wine differed from Windows"

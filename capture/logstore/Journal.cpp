@@ -1,19 +1,36 @@
 #include "Journal.h"
 
 #include <atomic>
+#include <chrono>
 #include <utility>
+
+#include "LogText.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Unique among running programs (the process id) and among the capture
-// threads of one program (a running number).
+// Unique among the capture threads of one program (a running number) and,
+// by random digits, among programs, even ones of one process id (reused, or
+// in another PID namespace) that no one can foresee; the file is made only
+// where no file was.
 std::string JournalPath(const std::string &folder)
 {
     static std::atomic<uint32_t> made{0};
-    return folder + "vektamon-" + std::to_string(CurrentProcessId()) + "-" + std::to_string(made++) +
-           std::string(Journal::kSuffix);
+    uint8_t random[Journal::kRandomBytes] = {};
+    if (RandomBytes(random, sizeof random) != 0) {
+        // No random source: the clock still tells two programs apart, and
+        // the exclusive create keeps any collision harmless.
+        const auto now = static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
+        for (size_t i = 0; i < sizeof random; ++i)
+            random[i] = static_cast<uint8_t>(now >> (8 * i));
+    }
+    char digits[2 * Journal::kRandomBytes];
+    char *at = digits;
+    for (const uint8_t byte : random)
+        at = WriteHexDigits(at, byte, 2);
+    return folder + std::string(Journal::kPrefix) + std::to_string(CurrentProcessId()) + "-" + std::to_string(made++) +
+           "-" + std::string(digits, sizeof digits) + std::string(Journal::kSuffix);
 }
 
 }  // namespace

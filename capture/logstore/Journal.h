@@ -32,8 +32,16 @@ class Journal {
 public:
     static constexpr uint32_t kPaceMs = 1000;
     static constexpr auto kPace = std::chrono::milliseconds(kPaceMs);
-    // The ending of journal file names; recovery looks for it.
+    // Journal names are vektamon-<process id>-<n>-<16 hex digits>.journal;
+    // recovery takes no other name.
+    static constexpr std::string_view kPrefix = "vektamon-";
     static constexpr std::string_view kSuffix = ".journal";
+    static constexpr size_t kRandomBytes = 8;
+    // What recovery cannot take is renamed to its name with this added.
+    static constexpr std::string_view kAsideSuffix = ".bad";
+    // More than a journal ever holds (the log's in-memory limit and a few
+    // lines about it): a larger file is no journal of ours.
+    static constexpr uint64_t kMostBytes = uint64_t{65} << 20;
 
     // The journal of this program's capture thread in a log folder; the file
     // is made with the first text handed over.
@@ -110,8 +118,14 @@ private:
     std::thread writer_;  // last: starts once everything above is built
 };
 
+// Whether name is one a journal is given (older programs' names without the
+// random digits too).
+bool IsJournalName(std::string_view name);
+
 // Writes out every journal in a log folder that no running program holds
 // (left by one that did not end normally) into the log file named after the
 // journal's last change, closed by one line saying so, and removes it.
-// Answers 0 or the first error met; a journal that failed stays for the next try.
+// A journal that is not all log lines gives the lines before the first other
+// one and is renamed aside. Answers 0 or the first error met; a journal whose
+// lines could not be written stays for the next try.
 uint32_t RecoverJournals(const std::string &folder);

@@ -26,14 +26,16 @@ uint32_t WriteAll(int fd, const char *bytes, size_t size)
 }
 
 // Opens the file for appending; created tells whether this call made it.
+// Never through a link, never waiting on a FIFO.
 int OpenForAppend(const std::string &path, bool &created)
 {
+    constexpr int kFlags = O_WRONLY | O_APPEND | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY;
     for (;;) {
         created = false;
-        int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+        int fd = ::open(path.c_str(), kFlags);
         if (fd >= 0 || errno != ENOENT)
             return fd;
-        fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC | O_CREAT | O_EXCL, kLogFileMode);
+        fd = ::open(path.c_str(), kFlags | O_CREAT | O_EXCL, kLogFileMode);
         if (fd >= 0 || errno != EEXIST) {
             created = fd >= 0;
             return fd;
@@ -50,8 +52,9 @@ uint32_t AppendLogText(const std::string &path, const std::vector<LogBuffer::Pie
     if (fd < 0)
         return static_cast<uint32_t>(errno);
     struct stat before {};
-    if (::fstat(fd, &before) != 0) {
-        const auto code = static_cast<uint32_t>(errno);
+    const bool statted = ::fstat(fd, &before) == 0;
+    if (!statted || !S_ISREG(before.st_mode)) {
+        const auto code = statted ? uint32_t{EINVAL} : static_cast<uint32_t>(errno);
         ::close(fd);
         return code;
     }

@@ -1,6 +1,7 @@
 // The capture thread's side of the journal: what it hands over, and when.
 // It never waits for the disk; the journal's writer does.
 #include <algorithm>
+#include <utility>
 
 #include "Clock.h"
 #include "Unit2.h"
@@ -53,11 +54,11 @@ void TC1::FeedJournalBeforeWait()
         FeedJournal(false);
 }
 
-void TC1::RestartJournal(const std::string &logFile)
+void TC1::RestartJournal(WrittenLog logFile)
 {
     if (!journal_)
         return;
-    journal_->Restart(logFile);
+    journal_->Restart(std::move(logFile));
     journalMark_ = 0;
     journalAside_ = false;
 }

@@ -199,7 +199,7 @@ private:
     void CloseJournal();
     void FeedJournal(bool hurry);
     void FeedJournalBeforeWait();
-    void RestartJournal(const std::string &logFile);
+    void RestartJournal(WrittenLog logFile);
     void NoteJournalState(uint32_t code);
     void KeepJournalled(uint32_t logWriteError);
 

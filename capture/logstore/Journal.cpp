@@ -58,7 +58,7 @@ uint32_t Journal::HandOver(const LogBuffer &buffer, size_t offset, bool hurry)
     return failure_;
 }
 
-void Journal::Restart(const std::string &logFile)
+void Journal::Restart(WrittenLog logFile)
 {
     {
         std::lock_guard lock(mutex_);
@@ -67,8 +67,8 @@ void Journal::Restart(const std::string &logFile)
         restart_ = true;
         standAside_ = false;
         hurry_ = true;
-        if (!logFile.empty())
-            logFiles_.push_back(logFile);
+        if (logFile.Held())
+            logFiles_.push_back(std::move(logFile));
         ++generation_;
         wake_.notify_one();
     }
@@ -207,7 +207,9 @@ uint32_t Journal::Put(uint64_t generation, bool &put)
 
 uint32_t Journal::Write(Batch &batch)
 {
-    unsynced_.insert(unsynced_.end(), batch.logFiles.begin(), batch.logFiles.end());
+    for (WrittenLog &logFile : batch.logFiles)
+        unsynced_.push_back(std::move(logFile));
+    batch.logFiles.clear();
     if (batch.restart || batch.standAside) {
         durableBytes_ = 0;
         dirty_ = file_.IsOpen();
@@ -216,9 +218,9 @@ uint32_t Journal::Write(Batch &batch)
     // The log files first: the emptied journal must not reach the disk
     // before the files that now hold its lines.
     while (!unsynced_.empty()) {
-        if (const uint32_t code = SyncFile(unsynced_.back()))
+        if (const uint32_t code = unsynced_.back().Sync())
             return code;
-        unsynced_.pop_back();
+        unsynced_.pop_back();  // closes it
     }
     if (aside_)
         unwritten_.clear();

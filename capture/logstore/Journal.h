@@ -27,6 +27,7 @@
 
 #include "JournalFile.h"
 #include "LogBuffer.h"
+#include "LogFile.h"
 
 class Journal {
 public:
@@ -57,9 +58,10 @@ public:
     // them without waiting for the pace. Answers 0, or the error of the
     // writer's latest attempt.
     uint32_t HandOver(const LogBuffer &buffer, size_t offset, bool hurry);
-    // Everything handed over is now in the log file logFile (empty when
-    // nothing was written): the journal starts empty again.
-    void Restart(const std::string &logFile);
+    // Everything handed over is now in the log file logFile (none held when
+    // nothing was written): the journal starts empty again. The writer syncs
+    // the file through it, wherever the file has gone by then, and closes it.
+    void Restart(WrittenLog logFile);
     // The log file could not be written for want of space: the journal gives
     // its room back and writes nothing until the next Restart.
     void StandAside();
@@ -73,7 +75,7 @@ private:
         uint64_t generation = 0;
         bool restart = false;
         bool standAside = false;
-        std::vector<std::string> logFiles;
+        std::vector<WrittenLog> logFiles;
     };
     void Run();
     bool HasWork() const;
@@ -91,7 +93,7 @@ private:
     std::condition_variable wake_;
     // Shared with the capture thread, under mutex_.
     std::string pending_;
-    std::vector<std::string> logFiles_;  // written since the journal last emptied
+    std::vector<WrittenLog> logFiles_;  // written since the journal last emptied
     bool restart_ = false;
     bool standAside_ = false;
     bool hurry_ = false;
@@ -109,10 +111,10 @@ private:
     JournalFile file_;
 
     // The writer's own.
-    std::string unwritten_;              // taken from pending_, not yet durable
-    std::vector<std::string> unsynced_;  // log files to sync before the journal empties
-    uint64_t durableBytes_ = 0;          // the journal's length after its last good sync
-    bool dirty_ = false;                 // a failed attempt may have left bytes past durableBytes_
+    std::string unwritten_;             // taken from pending_, not yet durable
+    std::vector<WrittenLog> unsynced_;  // log files to sync before the journal empties
+    uint64_t durableBytes_ = 0;         // the journal's length after its last good sync
+    bool dirty_ = false;                // a failed attempt may have left bytes past durableBytes_
     bool aside_ = false;
 
     std::thread writer_;  // last: starts once everything above is built

@@ -55,8 +55,6 @@ private:
 
 // The names (not paths) of the entries in a folder that end in suffix.
 uint32_t FilesEndingIn(const std::string &folder, std::string_view suffix, std::vector<std::string> &names);
-// Makes a written file durable, with its name in its folder.
-uint32_t SyncFile(const std::string &path);
 uint32_t CurrentProcessId();
 // Whether the folder entry is a plain file itself, not a link to one.
 bool IsPlainFile(const std::string &path);

@@ -127,10 +127,10 @@ uint32_t WriteRecovered(const std::string &folder, std::string_view lines, const
     std::vector<LogBuffer::Piece> pieces{{lines.data(), lines.size()}};
     for (const LogBuffer::Piece &piece : closing.Pieces())
         pieces.push_back(piece);
-    const std::string logFile = folder + LogFileName(modified);
-    if (const uint32_t code = AppendLogText(logFile, pieces))
+    WrittenLog written;
+    if (const uint32_t code = AppendLogText(folder + LogFileName(modified), pieces, written))
         return code;
-    return SyncFile(logFile);
+    return written.Sync();
 }
 
 uint32_t RecoverJournal(const std::string &folder, const std::string &name)

@@ -22,26 +22,6 @@ uint32_t LastError()
     return errno != 0 ? static_cast<uint32_t>(errno) : EIO;
 }
 
-// The folder part of a path, "." for a bare name.
-std::string FolderOf(const std::string &path)
-{
-    const size_t slash = path.rfind('/');
-    if (slash == std::string::npos)
-        return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-uint32_t SyncPath(const std::string &path, int flags)
-{
-    const int fd = ::open(path.c_str(), flags | O_CLOEXEC);
-    if (fd < 0)
-        return LastError();
-    uint32_t code = ::fsync(fd) == 0 ? 0 : LastError();
-    if (::close(fd) != 0 && code == 0)
-        code = LastError();
-    return code;
-}
-
 // Whether path still names the file fd is open on.
 bool StillNamed(int fd, const std::string &path)
 {
@@ -204,13 +184,6 @@ uint32_t FilesEndingIn(const std::string &folder, std::string_view suffix, std::
     const uint32_t code = errno != 0 ? static_cast<uint32_t>(errno) : 0;
     ::closedir(dir);
     return code;
-}
-
-uint32_t SyncFile(const std::string &path)
-{
-    if (const uint32_t code = SyncPath(path, O_RDONLY))
-        return code;
-    return SyncPath(FolderOf(path), O_RDONLY | O_DIRECTORY);
 }
 
 uint32_t CurrentProcessId()

@@ -174,19 +174,6 @@ uint32_t FilesEndingIn(const std::string &folder, std::string_view suffix, std::
     return code;
 }
 
-// Windows makes a file's name durable with the file; its folder needs nothing.
-uint32_t SyncFile(const std::string &path)
-{
-    const HANDLE file = CreateFileW(Utf8ToWide(path).c_str(), GENERIC_WRITE, kShareAll, nullptr, OPEN_EXISTING,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return LastErrorCode();
-    uint32_t code = FlushFileBuffers(file) ? 0 : LastErrorCode();
-    if (!CloseHandle(file) && code == 0)
-        code = LastErrorCode();
-    return code;
-}
-
 uint32_t CurrentProcessId()
 {
     return GetCurrentProcessId();

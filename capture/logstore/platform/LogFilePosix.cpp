@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <utility>
 
 namespace {
 
@@ -43,10 +44,65 @@ int OpenForAppend(const std::string &path, bool &created)
     }
 }
 
+// The folder part of a path, "." for a bare name.
+std::string FolderOf(const std::string &path)
+{
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+uint32_t CloseOne(int &fd)
+{
+    if (fd < 0)
+        return 0;
+    const uint32_t code = ::close(fd) == 0 ? 0 : static_cast<uint32_t>(errno);
+    fd = -1;
+    return code;
+}
+
 }  // namespace
 
-uint32_t AppendLogText(const std::string &path, const std::vector<LogBuffer::Piece> &pieces)
+WrittenLog::WrittenLog(WrittenLog &&other) noexcept
+    : fd_(std::exchange(other.fd_, -1)), folderFd_(std::exchange(other.folderFd_, -1))
 {
+}
+
+WrittenLog &WrittenLog::operator=(WrittenLog &&other) noexcept
+{
+    if (this != &other) {
+        static_cast<void>(Close());
+        fd_ = std::exchange(other.fd_, -1);
+        folderFd_ = std::exchange(other.folderFd_, -1);
+    }
+    return *this;
+}
+
+bool WrittenLog::Held() const
+{
+    return fd_ >= 0;
+}
+
+uint32_t WrittenLog::Sync()
+{
+    if (::fsync(fd_) != 0)
+        return static_cast<uint32_t>(errno);
+    if (folderFd_ >= 0 && ::fsync(folderFd_) != 0)
+        return static_cast<uint32_t>(errno);
+    return 0;
+}
+
+uint32_t WrittenLog::Close()
+{
+    const uint32_t code = CloseOne(fd_);
+    const uint32_t folderCode = CloseOne(folderFd_);
+    return code != 0 ? code : folderCode;
+}
+
+uint32_t AppendLogText(const std::string &path, const std::vector<LogBuffer::Piece> &pieces, WrittenLog &written)
+{
+    static_cast<void>(written.Close());
     bool created = false;
     const int fd = OpenForAppend(path, created);
     if (fd < 0)
@@ -64,11 +120,21 @@ uint32_t AppendLogText(const std::string &path, const std::vector<LogBuffer::Pie
         if (code != 0)
             break;
     }
+    int folderFd = -1;
+    if (code == 0 && created) {
+        folderFd = ::open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (folderFd < 0)
+            code = static_cast<uint32_t>(errno);
+    }
+    if (code == 0) {
+        written.fd_ = fd;
+        written.folderFd_ = folderFd;
+        return 0;
+    }
     // A half-written stretch would be written again in full by the next try.
-    if (code != 0 && ::ftruncate(fd, before.st_size) != 0)
+    if (::ftruncate(fd, before.st_size) != 0)
         code = static_cast<uint32_t>(errno);
-    if (::close(fd) != 0 && code == 0)
-        code = static_cast<uint32_t>(errno);
+    static_cast<void>(::close(fd));  // the write's error is the one to report
     // Nor does a failed first write leave an empty file behind; the write's
     // error is the one to report, whatever the clean-up answers.
     if (code != 0 && created)

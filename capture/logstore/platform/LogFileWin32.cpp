@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <utility>
 
 #include "WriteAllWin32.h"
 #include "common/platform/LastErrorWin32.h"
@@ -21,13 +22,48 @@ uint32_t Restore(HANDLE file, LARGE_INTEGER size)
 
 }  // namespace
 
-uint32_t AppendLogText(const std::string &path, const std::vector<LogBuffer::Piece> &pieces)
+WrittenLog::WrittenLog(WrittenLog &&other) noexcept : file_(std::exchange(other.file_, nullptr))
 {
+}
+
+WrittenLog &WrittenLog::operator=(WrittenLog &&other) noexcept
+{
+    if (this != &other) {
+        static_cast<void>(Close());
+        file_ = std::exchange(other.file_, nullptr);
+    }
+    return *this;
+}
+
+bool WrittenLog::Held() const
+{
+    return file_ != nullptr;
+}
+
+// Windows makes a file's name durable with the file; its folder needs nothing.
+uint32_t WrittenLog::Sync()
+{
+    return FlushFileBuffers(static_cast<HANDLE>(file_)) ? 0 : LastErrorCode();
+}
+
+uint32_t WrittenLog::Close()
+{
+    if (file_ == nullptr)
+        return 0;
+    const uint32_t code = CloseHandle(static_cast<HANDLE>(file_)) ? 0 : LastErrorCode();
+    file_ = nullptr;
+    return code;
+}
+
+uint32_t AppendLogText(const std::string &path, const std::vector<LogBuffer::Piece> &pieces, WrittenLog &written)
+{
+    static_cast<void>(written.Close());
     const std::wstring widePath = Utf8ToWide(path);
     if (widePath.empty())
         return ERROR_INVALID_NAME;
-    const HANDLE file = CreateFileW(widePath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    // Delete sharing: held until its sync, the file can still be moved away.
+    const HANDLE file = CreateFileW(widePath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return LastErrorCode();
     const bool created = GetLastError() != ERROR_ALREADY_EXISTS;
@@ -43,13 +79,14 @@ uint32_t AppendLogText(const std::string &path, const std::vector<LogBuffer::Pie
         if (code != 0)
             break;
     }
-    // A half-written stretch would be written again in full by the next try.
-    if (code != 0) {
-        if (const uint32_t restored = Restore(file, before))
-            code = restored;
+    if (code == 0) {
+        written.file_ = file;
+        return 0;
     }
-    if (!CloseHandle(file) && code == 0)
-        code = LastErrorCode();
+    // A half-written stretch would be written again in full by the next try.
+    if (const uint32_t restored = Restore(file, before))
+        code = restored;
+    CloseHandle(file);  // the write's error is the one to report
     // Nor does a failed first write leave an empty file behind; the write's
     // error is the one to report, whatever the clean-up answers.
     if (code != 0 && created)

@@ -2,9 +2,11 @@
 // does, saving its settings, and ends with status 0.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -69,6 +71,38 @@ TEST_P(EndSignalProgramTest, ClosesTheWindowSavesTheSettingsAndExitsWithZero)
     std::stringstream text;
     text << settings.rdbuf();
     EXPECT_EQ(text.str().rfind("COM1\r\n", 0), 0u) << text.str();
+}
+
+// A logout must not wait for someone to answer a box: a settings file that
+// cannot be written is said on standard error and the program ends.
+TEST_P(EndSignalProgramTest, UnwritableSettingsAreSaidOnStandardErrorAndTheProgramStillEnds)
+{
+    const fs::path program = dir_.path() / "vektamon";
+    fs::copy_file(VEKTAMON_PROGRAM, program);
+    fs::create_directory(dir_.path() / "vektamon.set");  // no file can be renamed over it
+    const std::string errPath = (dir_.path() / "vektamon.err").string();
+    std::string path = program.string();
+    char *argv[] = {path.data(), nullptr};
+    posix_spawn_file_actions_t actions;
+    ASSERT_EQ(posix_spawn_file_actions_init(&actions), 0);
+    ASSERT_EQ(
+        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644),
+        0);
+    pid_t pid = -1;
+    const int spawned = ::posix_spawn(&pid, path.c_str(), &actions, nullptr, argv, environ);
+    posix_spawn_file_actions_destroy(&actions);
+    ASSERT_EQ(spawned, 0);
+    const bool ready = testing_support::WaitFor([&] { return Catches(pid, GetParam().signalNumber); });
+    EXPECT_TRUE(ready) << "no handler for the signal";
+    ASSERT_EQ(::kill(pid, ready ? GetParam().signalNumber : SIGKILL), 0);
+    const auto status = testing_support::WaitForExit(pid, testing_support::kDeadline);
+    ASSERT_TRUE(status) << "still running after the signal (a box waits for an answer?)";
+    ASSERT_TRUE(WIFEXITED(*status)) << "ended by signal " << WTERMSIG(*status);
+    EXPECT_EQ(WEXITSTATUS(*status), 0);
+    std::ifstream err(errPath, std::ios::binary);
+    std::stringstream text;
+    text << err.rdbuf();
+    EXPECT_NE(text.str().find("vektamon: settings not saved to "), std::string::npos) << text.str();
 }
 
 INSTANTIATE_TEST_SUITE_P(Signals, EndSignalProgramTest,

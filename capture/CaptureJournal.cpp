@@ -7,6 +7,10 @@
 #include "Unit2.h"
 #include "common/ErrorText.h"
 
+// The journal holds at most the kept lines and a few about them; recovery
+// takes a larger file for no journal of ours.
+static_assert(kLogKeepBytes < Journal::kMostBytes);
+
 // Before the first run: what programs that did not end normally left behind
 // goes into log files, then this thread's own journal comes up.
 void TC1::OpenJournal()

@@ -21,7 +21,7 @@ std::string JournalPath(const std::string &folder)
     if (RandomBytes(random, sizeof random) != 0) {
         // No random source: the clock still tells two programs apart, and
         // the exclusive create keeps any collision harmless.
-        const auto now = static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
+        const auto now = static_cast<uint64_t>(Clock::now().time_since_epoch().count());
         for (size_t i = 0; i < sizeof random; ++i)
             random[i] = static_cast<uint8_t>(now >> (8 * i));
     }

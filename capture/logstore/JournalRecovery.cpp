@@ -28,12 +28,12 @@ bool IsUpperHexDigit(char c)
 }
 
 // Takes a run of at least one digit from the front of text.
-bool TakeDigits(std::string_view &text, size_t exactly = 0)
+bool TakeDigits(std::string_view &text)
 {
     size_t n = 0;
     while (n < text.size() && IsDigit(text[n]))
         ++n;
-    if (n == 0 || (exactly != 0 && n != exactly))
+    if (n == 0)
         return false;
     text.remove_prefix(n);
     return true;

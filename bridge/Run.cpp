@@ -27,6 +27,9 @@ using namespace std::chrono_literals;
 // How often the state lines and drops are looked at.
 constexpr auto kReportPeriod = 100ms;
 constexpr auto kThreadPoll = 10ms;
+// The window's logs keep their bare names; a bridge beside it on the same
+// folder must never write into one of them.
+constexpr const char *kLogNamePrefix = "vektacand-";
 
 std::optional<std::string> ReadSetup(const CommandLine &line, CaptureSetup &setup)
 {
@@ -81,6 +84,7 @@ void StartCapture(FrameSink &sink)
     TC1 *thread = new TC1(true);  // frees itself when it ends
     thread->Control = &CaptureControl;
     thread->Sink = &sink;
+    thread->LogNamePrefix = kLogNamePrefix;
     thread->Start();
     while (flags.load() == FlagWord::kThreadEnded)
         SleepFor(kThreadPoll);

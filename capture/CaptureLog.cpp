@@ -120,7 +120,7 @@ bool TC1::SaveLog()
 {
     WrittenLog written;
     if (Control->adapterLog || Control->canLog) {
-        const std::string path = Control->logPath + LogFileName(LocalNow());
+        const std::string path = Control->logPath + LogNamePrefix + LogFileName(LocalNow());
         const bool lossNoted = NoteLostLines();
         if (const uint32_t code = AppendLogFile(path, logBuffer, written)) {
             if (lossNoted)

@@ -139,6 +139,9 @@ public:
     // Set before Start to capture without a journal (for comparing its cost);
     // journals left by others are recovered all the same.
     bool UseJournal = true;
+    // Set before Start: put before the log files' names (DDMMYY_hhmmss.log),
+    // so that programs sharing a folder never write into one file.
+    std::string LogNamePrefix;
 
     // Capture-run driver.
     void RunCapture();

@@ -13,6 +13,8 @@
 #include <cstdio>
 #include <ctime>
 
+#include "StillNamedPosix.h"
+
 namespace {
 
 constexpr mode_t kJournalMode = 0644;
@@ -20,15 +22,6 @@ constexpr mode_t kJournalMode = 0644;
 uint32_t LastError()
 {
     return errno != 0 ? static_cast<uint32_t>(errno) : EIO;
-}
-
-// Whether path still names the file fd is open on.
-bool StillNamed(int fd, const std::string &path)
-{
-    struct stat opened {};
-    struct stat named {};
-    return ::fstat(fd, &opened) == 0 && ::lstat(path.c_str(), &named) == 0 && opened.st_dev == named.st_dev &&
-           opened.st_ino == named.st_ino;
 }
 
 }  // namespace

@@ -1,11 +1,14 @@
 #include "capture/logstore/LogFile.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <utility>
+
+#include "StillNamedPosix.h"
 
 namespace {
 
@@ -62,6 +65,33 @@ uint32_t CloseOne(int &fd)
     return code;
 }
 
+// Opens the file for appending under an exclusive lock, so that another of
+// our programs appending to the same file (two in one folder, one second)
+// waits, and a failed append's cut back to the old length takes only its
+// own bytes. A file system without locks answers locked false.
+int OpenLocked(const std::string &path, bool &created, bool &locked)
+{
+    for (;;) {
+        const int fd = OpenForAppend(path, created);
+        if (fd < 0)
+            return fd;
+        int result = 0;
+        while ((result = ::flock(fd, LOCK_EX)) != 0 && errno == EINTR) {
+        }
+        locked = result == 0;
+        if (!locked && errno != ENOLCK && errno != EOPNOTSUPP) {
+            const int saved = errno;
+            ::close(fd);
+            errno = saved;
+            return -1;
+        }
+        // A failed first append's file is removed under its lock: take the new one.
+        if (!locked || StillNamed(fd, path))
+            return fd;
+        ::close(fd);
+    }
+}
+
 }  // namespace
 
 WrittenLog::WrittenLog(WrittenLog &&other) noexcept
@@ -104,7 +134,8 @@ uint32_t AppendLogText(const std::string &path, const std::vector<LogBuffer::Pie
 {
     static_cast<void>(written.Close());
     bool created = false;
-    const int fd = OpenForAppend(path, created);
+    bool locked = false;
+    const int fd = OpenLocked(path, created, locked);
     if (fd < 0)
         return static_cast<uint32_t>(errno);
     struct stat before {};
@@ -127,17 +158,21 @@ uint32_t AppendLogText(const std::string &path, const std::vector<LogBuffer::Pie
             code = static_cast<uint32_t>(errno);
     }
     if (code == 0) {
+        // The next writer need not wait for our sync.
+        if (locked && ::flock(fd, LOCK_UN) != 0)
+            code = static_cast<uint32_t>(errno);
         written.fd_ = fd;
         written.folderFd_ = folderFd;
-        return 0;
+        return code;
     }
-    // A half-written stretch would be written again in full by the next try.
-    if (::ftruncate(fd, before.st_size) != 0)
+    // A half-written stretch would be written again in full by the next try;
+    // without the lock another writer's lines may follow it, and it stays.
+    if (locked && ::ftruncate(fd, before.st_size) != 0)
         code = static_cast<uint32_t>(errno);
-    static_cast<void>(::close(fd));  // the write's error is the one to report
     // Nor does a failed first write leave an empty file behind; the write's
     // error is the one to report, whatever the clean-up answers.
-    if (code != 0 && created)
+    if (locked && created)
         static_cast<void>(::unlink(path.c_str()));
+    static_cast<void>(::close(fd));  // closing releases the lock, after the clean-up
     return code;
 }

@@ -11,7 +11,7 @@ int main(int argc, char *argv[])
     QApplication application(argc, argv);
     QApplication::setApplicationName(QString::fromUtf8(kApplicationTitle));
     TForm1 Form1(FilesFolder(QApplication::applicationDirPath().toStdString()));
-    CloseOnEndSignals(Form1);
+    CloseOnEndSignals(Form1, [&Form1] { Form1.CloseUnattended(); });
     Form1.show();
     return QApplication::exec();
 }

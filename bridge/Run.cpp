@@ -27,6 +27,9 @@ using namespace std::chrono_literals;
 // How often the state lines and drops are looked at.
 constexpr auto kReportPeriod = 100ms;
 constexpr auto kThreadPoll = 10ms;
+// The window's logs keep their bare names; a bridge beside it on the same
+// folder must never write into one of them.
+constexpr const char *kLogNamePrefix = "vektacand-";
 
 std::optional<std::string> ReadSetup(const CommandLine &line, CaptureSetup &setup)
 {
@@ -58,14 +61,18 @@ std::optional<std::string> LogFolder(const CommandLine &line, const std::string 
 }
 
 // Waits up to timeout for SIGTERM, SIGHUP or SIGINT on the descriptor;
-// answers its name, or nothing.
-std::string AwaitEndSignal(int fd, std::chrono::milliseconds timeout)
+// answers its number, or 0.
+int AwaitEndSignal(int fd, std::chrono::milliseconds timeout)
 {
     pollfd in{fd, POLLIN, 0};
     if (::poll(&in, 1, static_cast<int>(timeout.count())) <= 0)
-        return {};
-    const int number = TakeEndSignals(fd);
-    return number == 0 ? std::string() : std::string("SIG") + ::sigabbrev_np(number);
+        return 0;
+    return TakeEndSignals(fd);
+}
+
+std::string SignalName(int number)
+{
+    return std::string("SIG") + ::sigabbrev_np(number);
 }
 
 // Starts the capture thread and requests a run once it is alive, as the
@@ -77,6 +84,7 @@ void StartCapture(FrameSink &sink)
     TC1 *thread = new TC1(true);  // frees itself when it ends
     thread->Control = &CaptureControl;
     thread->Sink = &sink;
+    thread->LogNamePrefix = kLogNamePrefix;
     thread->Start();
     while (flags.load() == FlagWord::kThreadEnded)
         SleepFor(kThreadPoll);
@@ -84,13 +92,18 @@ void StartCapture(FrameSink &sink)
 }
 
 // As "Стоп" and closing the window: the run ends, its log is written, the
-// thread ends.
-void EndCapture(Reporter &reporter)
+// thread ends. A signal meanwhile (a second one) ends the program at once:
+// a thread held by a stuck disk must not hold the program too; the journal
+// keeps the lines for the next start.
+void EndCapture(Reporter &reporter, int endSignals)
 {
     auto &flags = CaptureControl.flags;
     flags.store(FlagWord::kEnd);
     while (flags.load() != FlagWord::kThreadEnded) {
-        SleepFor(kThreadPoll);
+        if (const int again = AwaitEndSignal(endSignals, kThreadPoll); again != 0) {
+            reporter.Say(SignalName(again) + " again: ending at once, the journal keeps the lines for the next start");
+            EndAtOnce(again);
+        }
         reporter.Report();
     }
 }
@@ -156,7 +169,11 @@ int RunBridge(const CommandLine &line)
     StartCapture(sink);
     std::string ending;
     bool readerGone = false;
-    while ((ending = AwaitEndSignal(endSignals, kReportPeriod)).empty()) {
+    for (;;) {
+        if (const int number = AwaitEndSignal(endSignals, kReportPeriod); number != 0) {
+            ending = SignalName(number);
+            break;
+        }
         reporter.Report();
         if (candump && (readerGone = candump->ReaderGone())) {
             ending = "standard output: the reader has gone";
@@ -164,7 +181,7 @@ int RunBridge(const CommandLine &line)
         }
     }
     reporter.Say(ending + ": stopping");
-    EndCapture(reporter);
+    EndCapture(reporter, endSignals);
     if (candump)
         candump->Finish();
     reporter.Report();

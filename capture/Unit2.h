@@ -139,6 +139,9 @@ public:
     // Set before Start to capture without a journal (for comparing its cost);
     // journals left by others are recovered all the same.
     bool UseJournal = true;
+    // Set before Start: put before the log files' names (DDMMYY_hhmmss.log),
+    // so that programs sharing a folder never write into one file.
+    std::string LogNamePrefix;
 
     // Capture-run driver.
     void RunCapture();
@@ -199,7 +202,7 @@ private:
     void CloseJournal();
     void FeedJournal(bool hurry);
     void FeedJournalBeforeWait();
-    void RestartJournal(const std::string &logFile);
+    void RestartJournal(WrittenLog logFile);
     void NoteJournalState(uint32_t code);
     void KeepJournalled(uint32_t logWriteError);
 

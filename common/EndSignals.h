@@ -13,3 +13,7 @@
 int WatchEndSignals(uint32_t &error);
 // Reads what waits on the descriptor; answers the last signal number, 0 for none.
 int TakeEndSignals(int fd);
+// Ends the program at once, as the signal's default action does: for a
+// second signal while an end already waits (on a capture thread held by a
+// stuck disk), when the operator means it. Nothing is written or waited for.
+[[noreturn]] void EndAtOnce(int signalNumber);

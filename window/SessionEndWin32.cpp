@@ -10,11 +10,13 @@
 #include <QCoreApplication>
 #include <QWidget>
 
+#include <utility>
+
 namespace {
 
 class SessionEndFilter : public QObject, public QAbstractNativeEventFilter {
 public:
-    explicit SessionEndFilter(QWidget &window) : QObject(&window), window_(window) {}
+    SessionEndFilter(QWidget &window, std::function<void()> close) : QObject(&window), close_(std::move(close)) {}
 
     bool nativeEventFilter(const QByteArray &eventType, void *message, qintptr *result) override
     {
@@ -29,19 +31,19 @@ public:
         if (msg->message != WM_ENDSESSION || msg->wParam == FALSE || ended_)
             return false;
         ended_ = true;
-        window_.close();
+        close_();
         *result = 0;
         return true;
     }
 
 private:
-    QWidget &window_;
+    std::function<void()> close_;
     bool ended_ = false;
 };
 
 }  // namespace
 
-void CloseOnEndSignals(QWidget &window)
+void CloseOnEndSignals(QWidget &window, std::function<void()> close)
 {
-    QCoreApplication::instance()->installNativeEventFilter(new SessionEndFilter(window));
+    QCoreApplication::instance()->installNativeEventFilter(new SessionEndFilter(window, std::move(close)));
 }

@@ -12,6 +12,7 @@
 #include <QTimer>
 
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 
 #include "DropDownComboBox.h"
@@ -206,13 +207,23 @@ bool TForm1::FormClose()
 {
     if (!saveFailed_) {
         if (auto failure = WriteSettingsFile(SettingsPath(), SettingsValues())) {
-            ShowError(FromUtf8(*failure));
             saveFailed_ = true;
-            return false;
+            if (!unattended_) {
+                ShowError(FromUtf8(*failure));
+                return false;
+            }
+            // A box would hold a logout's close until someone answers it.
+            std::fprintf(stderr, "vektamon: settings not saved to %s: %s\n", SettingsPath().c_str(), failure->c_str());
         }
     }
     EndCaptureThread();
     return true;
+}
+
+void TForm1::CloseUnattended()
+{
+    unattended_ = true;
+    close();
 }
 
 void TForm1::closeEvent(QCloseEvent *event)

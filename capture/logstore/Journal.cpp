@@ -1,20 +1,36 @@
 #include "Journal.h"
 
-#include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <utility>
+
+#include "LogText.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Unique among running programs (the process id) and among the capture
-// threads of one program (a running number).
+// Unique among the capture threads of one program (a running number) and,
+// by random digits, among programs, even ones of one process id (reused, or
+// in another PID namespace) that no one can foresee; the file is made only
+// where no file was.
 std::string JournalPath(const std::string &folder)
 {
     static std::atomic<uint32_t> made{0};
-    return folder + "vektamon-" + std::to_string(CurrentProcessId()) + "-" + std::to_string(made++) +
-           std::string(Journal::kSuffix);
+    uint8_t random[Journal::kRandomBytes] = {};
+    if (RandomBytes(random, sizeof random) != 0) {
+        // No random source: the clock still tells two programs apart, and
+        // the exclusive create keeps any collision harmless.
+        const auto now = static_cast<uint64_t>(Clock::now().time_since_epoch().count());
+        for (size_t i = 0; i < sizeof random; ++i)
+            random[i] = static_cast<uint8_t>(now >> (8 * i));
+    }
+    char digits[2 * Journal::kRandomBytes];
+    char *at = digits;
+    for (const uint8_t byte : random)
+        at = WriteHexDigits(at, byte, 2);
+    return folder + std::string(Journal::kPrefix) + std::to_string(CurrentProcessId()) + "-" + std::to_string(made++) +
+           "-" + std::string(digits, sizeof digits) + std::string(Journal::kSuffix);
 }
 
 }  // namespace
@@ -42,7 +58,7 @@ uint32_t Journal::HandOver(const LogBuffer &buffer, size_t offset, bool hurry)
     return failure_;
 }
 
-void Journal::Restart(const std::string &logFile)
+void Journal::Restart(WrittenLog logFile)
 {
     {
         std::lock_guard lock(mutex_);
@@ -51,8 +67,8 @@ void Journal::Restart(const std::string &logFile)
         restart_ = true;
         standAside_ = false;
         hurry_ = true;
-        if (!logFile.empty())
-            logFiles_.push_back(logFile);
+        if (logFile.Held())
+            logFiles_.push_back(std::move(logFile));
         ++generation_;
         wake_.notify_one();
     }
@@ -191,10 +207,9 @@ uint32_t Journal::Put(uint64_t generation, bool &put)
 
 uint32_t Journal::Write(Batch &batch)
 {
-    // A log still waiting for its sync is not queued twice.
-    for (const std::string &logFile : batch.logFiles)
-        if (std::find(unsynced_.begin(), unsynced_.end(), logFile) == unsynced_.end())
-            unsynced_.push_back(logFile);
+    for (WrittenLog &logFile : batch.logFiles)
+        unsynced_.push_back(std::move(logFile));
+    batch.logFiles.clear();
     if (batch.restart || batch.standAside) {
         durableBytes_ = 0;
         dirty_ = file_.IsOpen();
@@ -202,8 +217,8 @@ uint32_t Journal::Write(Batch &batch)
     }
     // The log files first: the emptied journal must not reach the disk
     // before the files that now hold its lines. One that cannot be synced
-    // now (held by a viewer, or gone) is tried again with the next batch;
-    // the new lines still go to the journal meanwhile.
+    // now is tried again with the next batch; the new lines still go to the
+    // journal meanwhile.
     const uint32_t logCode = SyncLogFiles();
     if (aside_)
         unwritten_.clear();
@@ -223,15 +238,15 @@ uint32_t Journal::Write(Batch &batch)
 uint32_t Journal::SyncLogFiles()
 {
     uint32_t firstError = 0;
-    std::vector<std::string> failed;
-    for (const std::string &logFile : unsynced_) {
-        if (const uint32_t code = SyncFile(logFile)) {
-            failed.push_back(logFile);
+    std::vector<WrittenLog> failed;
+    for (WrittenLog &logFile : unsynced_) {
+        if (const uint32_t code = logFile.Sync()) {
+            failed.push_back(std::move(logFile));
             if (firstError == 0)
                 firstError = code;
         }
     }
-    unsynced_.swap(failed);
+    unsynced_.swap(failed);  // those synced close here
     return firstError;
 }
 

@@ -12,10 +12,11 @@
 // most for an append into the page cache, never for a sync), so a killed
 // program never leaves lines in both places; the writer syncs the log file
 // before it syncs the emptied journal, so a power cut never finds them in
-// neither; a log it cannot sync (a viewer keeps writers out) is tried again
-// with every batch, and the new lines go to the journal meanwhile rather
-// than wait on the viewer. A generation count keeps a batch taken before the Restart out of
-// the emptied journal.
+// neither. It syncs each log through the handle the write left open, so a
+// log moved away meanwhile is still synced; one whose sync fails is tried
+// again with every batch, and the new lines go to the journal meanwhile. A
+// generation count keeps a batch taken before the Restart out of the
+// emptied journal.
 #pragma once
 
 #include <atomic>
@@ -29,13 +30,22 @@
 
 #include "JournalFile.h"
 #include "LogBuffer.h"
+#include "LogFile.h"
 
 class Journal {
 public:
     static constexpr uint32_t kPaceMs = 1000;
     static constexpr auto kPace = std::chrono::milliseconds(kPaceMs);
-    // The ending of journal file names; recovery looks for it.
+    // Journal names are vektamon-<process id>-<n>-<16 hex digits>.journal;
+    // recovery takes no other name.
+    static constexpr std::string_view kPrefix = "vektamon-";
     static constexpr std::string_view kSuffix = ".journal";
+    static constexpr size_t kRandomBytes = 8;
+    // What recovery cannot take is renamed to its name with this added.
+    static constexpr std::string_view kAsideSuffix = ".bad";
+    // More than a journal ever holds (the log's in-memory limit and a few
+    // lines about it): a larger file is no journal of ours.
+    static constexpr uint64_t kMostBytes = uint64_t{65} << 20;
 
     // The journal of this program's capture thread in a log folder; the file
     // is made with the first text handed over.
@@ -51,9 +61,10 @@ public:
     // them without waiting for the pace. Answers 0, or the error of the
     // writer's latest attempt.
     uint32_t HandOver(const LogBuffer &buffer, size_t offset, bool hurry);
-    // Everything handed over is now in the log file logFile (empty when
-    // nothing was written): the journal starts empty again.
-    void Restart(const std::string &logFile);
+    // Everything handed over is now in the log file logFile (none held when
+    // nothing was written): the journal starts empty again. The writer syncs
+    // the file through it, wherever the file has gone by then, and closes it.
+    void Restart(WrittenLog logFile);
     // The log file could not be written for want of space: the journal gives
     // its room back and writes nothing until the next Restart.
     void StandAside();
@@ -67,7 +78,7 @@ private:
         uint64_t generation = 0;
         bool restart = false;
         bool standAside = false;
-        std::vector<std::string> logFiles;
+        std::vector<WrittenLog> logFiles;
     };
     void Run();
     bool HasWork() const;
@@ -86,7 +97,7 @@ private:
     std::condition_variable wake_;
     // Shared with the capture thread, under mutex_.
     std::string pending_;
-    std::vector<std::string> logFiles_;  // written since the journal last emptied
+    std::vector<WrittenLog> logFiles_;  // written since the journal last emptied
     bool restart_ = false;
     bool standAside_ = false;
     bool hurry_ = false;
@@ -104,17 +115,23 @@ private:
     JournalFile file_;
 
     // The writer's own.
-    std::string unwritten_;              // taken from pending_, not yet durable
-    std::vector<std::string> unsynced_;  // log files to sync before the journal empties
-    uint64_t durableBytes_ = 0;          // the journal's length after its last good sync
-    bool dirty_ = false;                 // a failed attempt may have left bytes past durableBytes_
+    std::string unwritten_;             // taken from pending_, not yet durable
+    std::vector<WrittenLog> unsynced_;  // log files to sync before the journal empties
+    uint64_t durableBytes_ = 0;         // the journal's length after its last good sync
+    bool dirty_ = false;                // a failed attempt may have left bytes past durableBytes_
     bool aside_ = false;
 
     std::thread writer_;  // last: starts once everything above is built
 };
 
+// Whether name is one a journal is given (older programs' names without the
+// random digits too).
+bool IsJournalName(std::string_view name);
+
 // Writes out every journal in a log folder that no running program holds
 // (left by one that did not end normally) into the log file named after the
 // journal's last change, closed by one line saying so, and removes it.
-// Answers 0 or the first error met; a journal that failed stays for the next try.
+// A journal that is not all log lines gives the lines before the first other
+// one and is renamed aside. Answers 0 or the first error met; a journal whose
+// lines could not be written stays for the next try.
 uint32_t RecoverJournals(const std::string &folder);

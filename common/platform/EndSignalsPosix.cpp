@@ -2,6 +2,7 @@
 // number to one end of a socket pair, which is all a handler may safely do.
 #include "common/EndSignals.h"
 
+#include <pthread.h>
 #include <signal.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -10,6 +11,9 @@
 #include <initializer_list>
 
 namespace {
+
+// The exit status a shell shows for a program ended by a signal.
+constexpr int kSignalledStatusBase = 128;
 
 int writeEnd = -1;  // written once, before any handler is installed
 int readEnd = -1;
@@ -49,6 +53,20 @@ int WatchEndSignals(uint32_t &error)
         }
     }
     return readEnd;
+}
+
+void EndAtOnce(int signalNumber)
+{
+    struct sigaction action {};
+    action.sa_handler = SIG_DFL;
+    sigemptyset(&action.sa_mask);
+    sigset_t only{};
+    sigemptyset(&only);
+    sigaddset(&only, signalNumber);
+    // Should the default action not end us (it does for the end signals), exit.
+    if (::sigaction(signalNumber, &action, nullptr) == 0 && ::pthread_sigmask(SIG_UNBLOCK, &only, nullptr) == 0)
+        static_cast<void>(::raise(signalNumber));
+    ::_exit(kSignalledStatusBase + signalNumber);
 }
 
 int TakeEndSignals(int fd)

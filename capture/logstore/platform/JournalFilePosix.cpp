@@ -5,11 +5,15 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <ctime>
+
+#include "StillNamedPosix.h"
 
 namespace {
 
@@ -20,47 +24,35 @@ uint32_t LastError()
     return errno != 0 ? static_cast<uint32_t>(errno) : EIO;
 }
 
-// The folder part of a path, "." for a bare name.
-std::string FolderOf(const std::string &path)
-{
-    const size_t slash = path.rfind('/');
-    if (slash == std::string::npos)
-        return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-uint32_t SyncPath(const std::string &path, int flags)
-{
-    const int fd = ::open(path.c_str(), flags | O_CLOEXEC);
-    if (fd < 0)
-        return LastError();
-    uint32_t code = ::fsync(fd) == 0 ? 0 : LastError();
-    if (::close(fd) != 0 && code == 0)
-        code = LastError();
-    return code;
-}
-
 }  // namespace
 
 uint32_t JournalFile::Open(const std::string &path, bool create, bool &held)
 {
     Close();
     held = false;
-    const int fd = ::open(path.c_str(), O_RDWR | O_APPEND | O_CLOEXEC | (create ? O_CREAT : 0), kJournalMode);
+    // Never through a link, never waiting on a FIFO, never a terminal taken as ours.
+    const int flags = O_RDWR | O_APPEND | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY;
+    const int fd = ::open(path.c_str(), flags | (create ? O_CREAT | O_EXCL : 0), kJournalMode);
     if (fd < 0)
         return LastError();
+    struct stat info {};
+    const bool statted = ::fstat(fd, &info) == 0;
+    if (!statted || !S_ISREG(info.st_mode)) {
+        const uint32_t code = statted ? EINVAL : LastError();
+        ::close(fd);
+        return code;
+    }
     int locked = 0;
     while ((locked = ::flock(fd, LOCK_EX | LOCK_NB)) != 0 && errno == EINTR) {
     }
-    struct stat info {};
-    if (locked != 0 || ::fstat(fd, &info) != 0) {
+    if (locked != 0) {
         const uint32_t code = LastError();
         ::close(fd);
         held = code == EWOULDBLOCK;
         return code;
     }
-    if (info.st_nlink == 0) {
-        // Recovered and removed by another program between our open and lock.
+    if (!create && !StillNamed(fd, path)) {
+        // Recovered, or set aside, by another program between our open and lock.
         ::close(fd);
         held = true;
         return ENOENT;
@@ -105,25 +97,27 @@ uint32_t JournalFile::Sync()
     return ::fdatasync(fd_) == 0 ? 0 : LastError();
 }
 
-uint32_t JournalFile::ReadAll(std::string &text)
+uint32_t JournalFile::Size(uint64_t &size)
 {
     struct stat info {};
     if (::fstat(fd_, &info) != 0)
         return LastError();
-    text.resize(static_cast<size_t>(info.st_size));
-    size_t got = 0;
-    while (got < text.size()) {
-        const ssize_t n = ::pread(fd_, text.data() + got, text.size() - got, static_cast<off_t>(got));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return LastError();
-        if (n == 0)
-            break;
-        got += static_cast<size_t>(n);
-    }
-    text.resize(got);
+    size = static_cast<uint64_t>(info.st_size);
     return 0;
+}
+
+uint32_t JournalFile::Read(uint64_t offset, char *bytes, size_t size, size_t &got)
+{
+    got = 0;
+    for (;;) {
+        const ssize_t n = ::pread(fd_, bytes, size, static_cast<off_t>(offset));
+        if (n >= 0) {
+            got = static_cast<size_t>(n);
+            return 0;
+        }
+        if (errno != EINTR)
+            return LastError();
+    }
 }
 
 uint32_t JournalFile::Modified(LocalDateTime &when)
@@ -141,6 +135,21 @@ uint32_t JournalFile::Modified(LocalDateTime &when)
 uint32_t JournalFile::RemoveAndClose(const std::string &path)
 {
     const uint32_t code = ::unlink(path.c_str()) == 0 ? 0 : LastError();
+    Close();
+    return code;
+}
+
+uint32_t JournalFile::SetAsideAndClose(const std::string &path, std::string_view suffix)
+{
+    const std::string aside = path + std::string(suffix);
+    uint32_t code =
+        ::renameat2(AT_FDCWD, path.c_str(), AT_FDCWD, aside.c_str(), RENAME_NOREPLACE) == 0 ? 0 : LastError();
+    if (code == EINVAL) {
+        // A file system without the no-replace rename: a link fails just as safely on an existing name.
+        code = ::link(path.c_str(), aside.c_str()) == 0 ? 0 : LastError();
+        if (code == 0 && ::unlink(path.c_str()) != 0)
+            code = LastError();
+    }
     Close();
     return code;
 }
@@ -170,14 +179,29 @@ uint32_t FilesEndingIn(const std::string &folder, std::string_view suffix, std::
     return code;
 }
 
-uint32_t SyncFile(const std::string &path)
-{
-    if (const uint32_t code = SyncPath(path, O_RDONLY))
-        return code;
-    return SyncPath(FolderOf(path), O_RDONLY | O_DIRECTORY);
-}
-
 uint32_t CurrentProcessId()
 {
     return static_cast<uint32_t>(::getpid());
+}
+
+bool IsPlainFile(const std::string &path)
+{
+    struct stat info {};
+    return ::lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+uint32_t RandomBytes(void *bytes, size_t size)
+{
+    auto *at = static_cast<char *>(bytes);
+    while (size > 0) {
+        const ssize_t n = ::getrandom(at, size, 0);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return LastError();
+        }
+        at += n;
+        size -= static_cast<size_t>(n);
+    }
+    return 0;
 }

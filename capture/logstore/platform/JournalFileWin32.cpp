@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <bcrypt.h>
+
 #include <algorithm>
 
 #include "WriteAllWin32.h"
@@ -21,6 +23,15 @@ uint32_t SeekTo(HANDLE file, LONGLONG offset, DWORD from)
     return SetFilePointerEx(file, at, nullptr, from) ? 0 : LastErrorCode();
 }
 
+// A plain file on a disk: no reparse point (a link), no folder, no device or pipe.
+bool IsPlainHandle(HANDLE file)
+{
+    FILE_BASIC_INFO info{};
+    return GetFileType(file) == FILE_TYPE_DISK &&
+           GetFileInformationByHandleEx(file, FileBasicInfo, &info, sizeof info) &&
+           (info.FileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) == 0;
+}
+
 }  // namespace
 
 uint32_t JournalFile::Open(const std::string &path, bool create, bool &held)
@@ -30,10 +41,16 @@ uint32_t JournalFile::Open(const std::string &path, bool create, bool &held)
     const std::wstring widePath = Utf8ToWide(path);
     if (widePath.empty())
         return ERROR_INVALID_NAME;
-    const HANDLE file = CreateFileW(widePath.c_str(), GENERIC_READ | GENERIC_WRITE, kShareAll, nullptr,
-                                    create ? OPEN_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    // The link itself, never its target: a link is then no plain file.
+    const HANDLE file =
+        CreateFileW(widePath.c_str(), GENERIC_READ | GENERIC_WRITE, kShareAll, nullptr,
+                    create ? CREATE_NEW : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return LastErrorCode();
+    if (!IsPlainHandle(file)) {
+        CloseHandle(file);
+        return ERROR_INVALID_PARAMETER;
+    }
     OVERLAPPED whole{};
     if (!LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, MAXDWORD, MAXDWORD, &whole)) {
         const uint32_t code = LastErrorCode();
@@ -76,25 +93,24 @@ uint32_t JournalFile::Sync()
     return FlushFileBuffers(AsHandle(handle_)) ? 0 : LastErrorCode();
 }
 
-uint32_t JournalFile::ReadAll(std::string &text)
+uint32_t JournalFile::Size(uint64_t &size)
 {
-    LARGE_INTEGER size{};
-    if (!GetFileSizeEx(AsHandle(handle_), &size))
+    LARGE_INTEGER length{};
+    if (!GetFileSizeEx(AsHandle(handle_), &length))
         return LastErrorCode();
-    if (const uint32_t code = SeekTo(AsHandle(handle_), 0, FILE_BEGIN))
+    size = static_cast<uint64_t>(length.QuadPart);
+    return 0;
+}
+
+uint32_t JournalFile::Read(uint64_t offset, char *bytes, size_t size, size_t &got)
+{
+    got = 0;
+    if (const uint32_t code = SeekTo(AsHandle(handle_), static_cast<LONGLONG>(offset), FILE_BEGIN))
         return code;
-    text.resize(static_cast<size_t>(size.QuadPart));
-    size_t got = 0;
-    while (got < text.size()) {
-        const auto chunk = static_cast<DWORD>(std::min(text.size() - got, kMaxCallBytes));
-        DWORD read = 0;
-        if (!ReadFile(AsHandle(handle_), text.data() + got, chunk, &read, nullptr))
-            return LastErrorCode();
-        if (read == 0)
-            break;
-        got += read;
-    }
-    text.resize(got);
+    DWORD read = 0;
+    if (!ReadFile(AsHandle(handle_), bytes, static_cast<DWORD>(std::min(size, kMaxCallBytes)), &read, nullptr))
+        return LastErrorCode();
+    got = read;
     return 0;
 }
 
@@ -113,6 +129,15 @@ uint32_t JournalFile::Modified(LocalDateTime &when)
 uint32_t JournalFile::RemoveAndClose(const std::string &path)
 {
     const uint32_t code = DeleteFileW(Utf8ToWide(path).c_str()) ? 0 : LastErrorCode();
+    Close();
+    return code;
+}
+
+uint32_t JournalFile::SetAsideAndClose(const std::string &path, std::string_view suffix)
+{
+    // Without MOVEFILE_REPLACE_EXISTING an existing name is never replaced.
+    const uint32_t code =
+        MoveFileExW(Utf8ToWide(path).c_str(), Utf8ToWide(path + std::string(suffix)).c_str(), 0) ? 0 : LastErrorCode();
     Close();
     return code;
 }
@@ -143,20 +168,21 @@ uint32_t FilesEndingIn(const std::string &folder, std::string_view suffix, std::
     return code;
 }
 
-// Windows makes a file's name durable with the file; its folder needs nothing.
-uint32_t SyncFile(const std::string &path)
-{
-    const HANDLE file = CreateFileW(Utf8ToWide(path).c_str(), GENERIC_WRITE, kShareAll, nullptr, OPEN_EXISTING,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return LastErrorCode();
-    uint32_t code = FlushFileBuffers(file) ? 0 : LastErrorCode();
-    if (!CloseHandle(file) && code == 0)
-        code = LastErrorCode();
-    return code;
-}
-
 uint32_t CurrentProcessId()
 {
     return GetCurrentProcessId();
+}
+
+bool IsPlainFile(const std::string &path)
+{
+    const DWORD attributes = GetFileAttributesW(Utf8ToWide(path).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES &&
+           (attributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) == 0;
+}
+
+uint32_t RandomBytes(void *bytes, size_t size)
+{
+    const NTSTATUS status =
+        BCryptGenRandom(nullptr, static_cast<PUCHAR>(bytes), static_cast<ULONG>(size), BCRYPT_USE_SYSTEM_PREFERRED_RNG);
+    return BCRYPT_SUCCESS(status) ? 0 : ERROR_GEN_FAILURE;
 }

@@ -17,7 +17,6 @@
 
 namespace {
 
-constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 // The lock's byte lies far past any end a log reaches: locking it keeps
 // writers in turn without keeping anyone from the file's bytes.
 constexpr DWORD kLockOffsetHigh = 0xFFFFFFFF;

@@ -11,7 +11,7 @@
 #include "common/platform/LastErrorWin32.h"
 
 // Log and journal files stay open to every other reader, writer and
-// remover: the journal's writer syncs a log through a handle of its own.
+// remover: a log's handle stays with the journal until its sync.
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
 // The most one call reads or writes here: far below a DWORD's limit.

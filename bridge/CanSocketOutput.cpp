@@ -9,8 +9,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "LinkKind.h"
 #include "Vcan.h"
-#include "capture/AdapterEncoding.h"
+#include "WireIdentifier.h"
 
 namespace vektacand {
 
@@ -22,8 +23,8 @@ constexpr auto kReattachPause = std::chrono::milliseconds(300);
 can_frame ToCanFrame(const SinkFrame &frame)
 {
     can_frame out{};
-    const bool extended = (frame.id & kExtendedFlag) != 0;
-    out.can_id = extended ? ((frame.id & CAN_EFF_MASK) | CAN_EFF_FLAG) : (frame.id & CAN_SFF_MASK);
+    const WireIdentifier wire = ToWire(frame.id);
+    out.can_id = wire.extended ? (wire.id | CAN_EFF_FLAG) : wire.id;
     out.len = frame.length;
     std::memcpy(out.data, frame.data, frame.length);
     return out;
@@ -31,7 +32,8 @@ can_frame ToCanFrame(const SinkFrame &frame)
 
 }  // namespace
 
-CanSocketOutput::CanSocketOutput(std::string iface, bool create) : iface_(std::move(iface)), create_(create)
+CanSocketOutput::CanSocketOutput(std::string iface, bool create, bool anyKind)
+    : iface_(std::move(iface)), create_(create), anyKind_(anyKind)
 {
 }
 
@@ -40,30 +42,45 @@ CanSocketOutput::~CanSocketOutput()
     Detach();
 }
 
-std::optional<std::string> CanSocketOutput::Attach()
+std::optional<AttachFailure> CanSocketOutput::Attach()
 {
     if (create_) {
         const int error = EnsureVcan(iface_);
         if (error == EPERM)
-            return "creating " + iface_ + " needs CAP_NET_ADMIN, which this process does not have; " +
-                   "an administrator can make it instead: " + VcanCommands(iface_);
-        if (error != 0)
-            return "cannot create " + iface_ + ": " + std::strerror(error) + " (is the vcan module available?)";
+            return AttachFailure{"creating " + iface_ + " needs CAP_NET_ADMIN, which this process does not have; " +
+                                 "an administrator can make it instead: " + VcanCommands(iface_)};
+        // EEXIST: there is another kind of that name, which Open judges.
+        if (error != 0 && error != EEXIST)
+            return AttachFailure{"cannot create " + iface_ + ": " + std::strerror(error) +
+                                 " (is the vcan module available?)"};
     }
     const int error = Open();
+    if (error == Delivery::kNotVcan)
+        return AttachFailure{
+            iface_ + " is " + (kindFound_.empty() ? "an interface of no link kind" : "a " + kindFound_ + " interface") +
+                ", not a vcan: frames written to it could reach a real bus; give " +
+                "--write-to-any-interface to write to it all the same",
+            true};
     if (error == ENODEV)
-        return "there is no interface " + iface_ + "; give --create, or as administrator: " + VcanCommands(iface_);
+        return AttachFailure{"there is no interface " + iface_ +
+                             "; give --create, or as administrator: " + VcanCommands(iface_)};
     if (error != 0)
-        return "cannot write to " + iface_ + ": " + std::strerror(error);
+        return AttachFailure{"cannot write to " + iface_ + ": " + std::strerror(error)};
     return std::nullopt;
 }
 
-// A socket bound to the interface by its current index, taking no frames in.
+// A socket bound to the interface by its current index, taking no frames
+// in; the kind is asked of that same index, so a name made again as another
+// kind between the two is still caught.
 int CanSocketOutput::Open()
 {
     const unsigned index = ::if_nametoindex(iface_.c_str());
     if (index == 0)
         return ENODEV;
+    if (const int error = AskLinkKind(index, kindFound_))
+        return error;
+    if (kindFound_ != kVcanKind && !anyKind_)
+        return Delivery::kNotVcan;
     const int fd = ::socket(PF_CAN, SOCK_RAW | SOCK_NONBLOCK | SOCK_CLOEXEC, CAN_RAW);
     if (fd < 0)
         return errno;
@@ -98,12 +115,17 @@ void CanSocketOutput::Take(const SinkFrame &frame)
     if (fd_ < 0) {
         const auto now = std::chrono::steady_clock::now();
         if (now - lastTry_ < kReattachPause) {
-            Drop(ENODEV);
+            Drop(lastFailure_);
             return;
         }
         lastTry_ = now;
-        if ((create_ && EnsureVcan(iface_) != 0) || Open() != 0) {
-            Drop(ENODEV);
+        int error = create_ ? EnsureVcan(iface_) : 0;
+        if (error == 0 || error == EEXIST)
+            error = Open();
+        if (error != 0) {
+            // Frames until the next try are dropped for the same reason.
+            lastFailure_ = error == Delivery::kNotVcan ? error : ENODEV;
+            Drop(lastFailure_);
             return;
         }
         delivery_.reattached.fetch_add(1);

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "capture/AdapterEncoding.h"
+#include "WireIdentifier.h"
 
 namespace vektacand {
 
@@ -11,6 +11,8 @@ namespace {
 constexpr char kHexDigits[] = "0123456789ABCDEF";
 constexpr uint64_t kUsPerSecond = 1000000;
 constexpr int kMicroDigits = 6;
+// As candump -L writes them: "(%010lu.%06lu)".
+constexpr int kSecondDigits = 10;
 constexpr int kShortIdDigits = 3;
 constexpr int kLongIdDigits = 8;
 
@@ -40,15 +42,15 @@ size_t FormatCandumpLine(const SinkFrame &frame, std::string_view iface, char *o
 {
     char *at = out;
     *at++ = '(';
-    at = WriteDecimal(at, frame.timeUs / kUsPerSecond, 1);
+    at = WriteDecimal(at, frame.timeUs / kUsPerSecond, kSecondDigits);
     *at++ = '.';
     at = WriteDecimal(at, frame.timeUs % kUsPerSecond, kMicroDigits);
     *at++ = ')';
     *at++ = ' ';
     at = std::copy(iface.begin(), iface.end(), at);
     *at++ = ' ';
-    const bool extended = (frame.id & kExtendedFlag) != 0;
-    at = WriteHex(at, frame.id & ~kExtendedFlag, extended ? kLongIdDigits : kShortIdDigits);
+    const WireIdentifier wire = ToWire(frame.id);
+    at = WriteHex(at, wire.id, wire.extended ? kLongIdDigits : kShortIdDigits);
     *at++ = '#';
     for (uint8_t i = 0; i < frame.length; ++i)
         at = WriteHex(at, frame.data[i], 2);

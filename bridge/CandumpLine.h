@@ -1,4 +1,5 @@
-// One frame as a can-utils log line: "(1700000000.123456) can0 123#DEADBEEF".
+// One frame as a can-utils log line: "(1700000000.123456) can0 123#DEADBEEF",
+// the seconds at least ten digits wide.
 #pragma once
 
 #include <cstddef>

@@ -99,11 +99,16 @@ void CandumpOutput::WriteLoop()
             writing.swap(filling_);
             finishing = finishing_;
         }
-        if (!WriteOut(writing, finishing)) {
+        // A line a failed write cut short is finished before the next.
+        writing.insert(0, unfinished_);
+        unfinished_.clear();
+        const bool gone = writing.empty() ? ReaderLeft() : !WriteOut(writing, finishing);
+        if (gone) {
             std::lock_guard lock(mutex_);
             closed_ = true;
             delivery_.dropped.fetch_add(LinesIn(filling_));
             filling_.clear();
+            readerGone_.store(true);
         }
         writing.clear();
         if (finishing) {
@@ -114,8 +119,18 @@ void CandumpOutput::WriteLoop()
     }
 }
 
+// With nothing to write, a pipe whose reader has gone shows it as POLLERR:
+// a quiet bus must not keep the run going for nobody.
+bool CandumpOutput::ReaderLeft() const
+{
+    pollfd out{fd_, POLLOUT, 0};
+    return ::poll(&out, 1, 0) > 0 && (out.revents & POLLERR) != 0;
+}
+
 // Writes text whole; false when the reader is gone (or, finishing, stalled),
-// with what was not written counted as dropped.
+// with what was not written counted as dropped. Any other failed write (a
+// full disk) drops the rest of this round's lines and the next round tries
+// again.
 bool CandumpOutput::WriteOut(std::string_view text, bool finishing)
 {
     while (!text.empty()) {
@@ -128,11 +143,20 @@ bool CandumpOutput::WriteOut(std::string_view text, bool finishing)
         if (written < 0 && (errno == EINTR || errno == EAGAIN))
             continue;
         if (written < 0) {
-            delivery_.dropReason = errno;
-            delivery_.dropped.fetch_add(LinesIn(text));
-            return false;
+            const int error = errno;
+            delivery_.dropReason = error;
+            if (error == EPIPE || finishing) {
+                delivery_.dropped.fetch_add(LinesIn(text));
+                return error != EPIPE;
+            }
+            const size_t lineEnd = midLine_ ? text.find('\n') + 1 : 0;
+            unfinished_.assign(text.substr(0, lineEnd));
+            delivery_.dropped.fetch_add(LinesIn(text.substr(lineEnd)));
+            return true;
         }
-        delivery_.forwarded.fetch_add(LinesIn(text.substr(0, size_t(written))));
+        const std::string_view done = text.substr(0, size_t(written));
+        delivery_.forwarded.fetch_add(LinesIn(done));
+        midLine_ = done.back() != '\n';
         text.remove_prefix(size_t(written));
     }
     return true;

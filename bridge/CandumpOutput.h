@@ -2,8 +2,11 @@
 // through a bounded buffer that a thread of its own writes out at least
 // every 100 ms. The capture thread only ever appends; when the buffer is
 // full, because the reader falls behind, the frame is dropped and counted.
+// A write that fails (a full disk) costs the lines of that round only; a
+// reader that has gone (EPIPE, or POLLERR on a quiet pipe) ends the output.
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <mutex>
 #include <string>
@@ -30,9 +33,12 @@ public:
     void Finish();
 
     const Delivery &delivery() const { return delivery_; }
+    // Whether the reader of the descriptor has gone; from any thread.
+    bool ReaderGone() const { return readerGone_.load(); }
 
 private:
     void WriteLoop();
+    bool ReaderLeft() const;
     bool WriteOut(std::string_view text, bool finishing);
     bool WaitWritable(bool finishing);
 
@@ -45,6 +51,11 @@ private:
     bool closed_ = false;     // guarded by mutex_: the reader has gone
     std::thread writer_;
     Delivery delivery_;
+    std::atomic<bool> readerGone_{false};
+    // The writing thread's: the rest of a line a failed write cut short, and
+    // whether the last write ended inside a line.
+    std::string unfinished_;
+    bool midLine_ = false;
 };
 
 }  // namespace vektacand

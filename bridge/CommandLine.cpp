@@ -9,8 +9,8 @@
 #include <net/if.h>
 
 #include "capture/AdapterEncoding.h"
-#include "window/HexParse.h"
-#include "window/SettingsFile.h"
+#include "settings/HexParse.h"
+#include "settings/SettingsFile.h"
 
 namespace vektacand {
 
@@ -132,6 +132,7 @@ const std::map<std::string, std::function<void(CommandLine &)>> &SwitchOptions()
         {"--version", [](CommandLine &line) { line.version = true; }},
         {"--candump", [](CommandLine &line) { line.candump = true; }},
         {"--create", [](CommandLine &line) { line.create = true; }},
+        {"--write-to-any-interface", [](CommandLine &line) { line.anyInterface = true; }},
         {"--adapter-log", [](CommandLine &line) { line.adapterLog = true; }},
         {"--no-adapter-log", [](CommandLine &line) { line.adapterLog = false; }},
         {"--can-log", [](CommandLine &line) { line.canLog = true; }},
@@ -197,6 +198,8 @@ bool CheckWhole(const CommandLine &line, std::string &error)
         error = "nothing to hand the frames to: give IFACE, --candump or both";
     else if (line.create && line.iface.empty())
         error = "--create needs IFACE";
+    else if (line.anyInterface && line.iface.empty())
+        error = "--write-to-any-interface needs IFACE";
     return error.empty();
 }
 
@@ -220,7 +223,7 @@ bool ParseCommandLine(const std::vector<std::string> &args, CommandLine &line, s
     return line.help || line.version || CheckWhole(line, error);
 }
 
-void ApplyOptions(const CommandLine &line, Setup &setup)
+void ApplyOptions(const CommandLine &line, CaptureSetup &setup)
 {
     setup.port = line.tty;
     const std::optional<int32_t> indexes[] = {line.adapter, line.sample, line.sjw, line.group1Bits, line.group2Bits};
@@ -251,12 +254,22 @@ as can-utils log lines on standard output (--candump), or both.
 
 Outputs:
   IFACE                 write every frame to this interface through a CAN_RAW
-                        socket; an existing vcan needs no privilege
+                        socket; an existing vcan needs no privilege. Any
+                        other kind (a physical CAN port, a vxcan, a gateway)
+                        is refused with exit status 2 before the port is
+                        opened, also when IFACE is made again while running
+  --write-to-any-interface
+                        write to IFACE whatever its kind: every received
+                        frame is then sent again on the bus IFACE reaches;
+                        meant for a gateway, never for the bus sniffed
   --create              make IFACE (type vcan) and bring it up when it is
-                        missing or down; needs CAP_NET_ADMIN
+                        missing or down; needs CAP_NET_ADMIN; an interface
+                        of that name of another kind is never touched
   --candump             every frame as "(seconds.micros) IFACE ID#DATA" on
                         standard output (IFACE or can0), written at least
-                        every 100 ms; nothing else goes there
+                        every 100 ms; nothing else goes there. A write that
+                        fails (a full disk) loses that moment's lines only,
+                        counted and said on standard error
 
 Capture set-up (the window's defaults unless a settings file or an option
 says otherwise; options win):
@@ -284,7 +297,9 @@ again by name, with --create made again. SIGINT, SIGTERM or SIGHUP ends the capt
 as Stop does (port closed, log written); the exit status is then 0.
 
 Exit status: 0 after a signal, 1 when an output cannot be set up, 2 for bad
-input (options, settings file, filters), found before the port is touched.
+input (options, settings file, filters, an IFACE that is no vcan), found
+before the port is touched, 3 when the reader of --candump's lines went away
+(as "| head" does), the run then ended as after a signal.
 )";
 }
 

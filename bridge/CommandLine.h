@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "Setup.h"
+#include "settings/CaptureSetup.h"
 
 namespace vektacand {
 
@@ -14,8 +14,9 @@ struct CommandLine {
     bool version = false;
     bool candump = false;
     bool create = false;
-    std::string settingsFile;  // empty: the window's defaults
-    std::string logDir;        // empty: the folder the window would use
+    bool anyInterface = false;  // IFACE may be other than a vcan
+    std::string settingsFile;   // empty: the window's defaults
+    std::string logDir;         // empty: the folder the window would use
     std::string tty;
     std::string iface;  // empty: no interface
     // Set-up values given as options, applied over the settings file.
@@ -31,7 +32,7 @@ bool ParseCommandLine(const std::vector<std::string> &args, CommandLine &line, s
 
 // The options over what the settings file (or the defaults) gave; the port
 // given on the command line replaces line 1.
-void ApplyOptions(const CommandLine &line, Setup &setup);
+void ApplyOptions(const CommandLine &line, CaptureSetup &setup);
 
 // The text of --help.
 std::string Usage();

@@ -1,7 +1,7 @@
 #include "Reporter.h"
 
-#include "capture/ErrorText.h"
 #include "capture/Unit2.h"
+#include "common/ErrorText.h"
 
 namespace vektacand {
 
@@ -70,12 +70,20 @@ void Reporter::ReportDelivery(Watched &watched)
     const uint64_t dropped = delivery.dropped.load();
     const uint64_t forwarded = delivery.forwarded.load();
     const uint32_t reattached = delivery.reattached.load();
-    if (reattached != watched.reattached)
+    const int reason = delivery.dropReason.load();
+    if (reattached != watched.reattached) {
         Say(watched.name + ": attached again");
+        watched.saidNotVcan = false;
+    }
     if (!watched.dropping && dropped > watched.dropped) {
-        Say(watched.name + ": dropping frames: " + DropReasonText(delivery.dropReason.load()));
+        Say(watched.name + ": dropping frames: " + DropReasonText(reason));
         watched.dropping = true;
         watched.stretchStart = watched.dropped;
+        watched.saidNotVcan = reason == Delivery::kNotVcan;
+    } else if (watched.dropping && reason == Delivery::kNotVcan && !watched.saidNotVcan) {
+        // Within a stretch that began with the interface gone.
+        Say(watched.name + ": " + DropReasonText(reason));
+        watched.saidNotVcan = true;
     } else if (watched.dropping && dropped == watched.dropped && forwarded > watched.forwarded) {
         Say(watched.name + ": delivering again after " + std::to_string(dropped - watched.stretchStart) +
             " frames dropped");

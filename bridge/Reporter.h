@@ -30,6 +30,7 @@ private:
         uint64_t stretchStart = 0;  // dropped when the stretch began
         uint32_t reattached = 0;
         bool dropping = false;
+        bool saidNotVcan = false;  // since it was last attached
     };
     std::string StateText(const StateEvent &event) const;
     void ReportState(const StateEvent &event);

@@ -14,9 +14,9 @@
 #include "Capabilities.h"
 #include "Reporter.h"
 #include "capture/Clock.h"
-#include "capture/EndSignals.h"
 #include "capture/Unit2.h"
-#include "window/FilesFolder.h"
+#include "common/EndSignals.h"
+#include "settings/FilesFolder.h"
 
 namespace vektacand {
 
@@ -27,8 +27,11 @@ using namespace std::chrono_literals;
 // How often the state lines and drops are looked at.
 constexpr auto kReportPeriod = 100ms;
 constexpr auto kThreadPoll = 10ms;
+// The window's logs keep their bare names; a bridge beside it on the same
+// folder must never write into one of them.
+constexpr const char *kLogNamePrefix = "vektacand-";
 
-std::optional<std::string> ReadSetup(const CommandLine &line, Setup &setup)
+std::optional<std::string> ReadSetup(const CommandLine &line, CaptureSetup &setup)
 {
     if (!line.settingsFile.empty()) {
         SettingsText text;
@@ -58,14 +61,18 @@ std::optional<std::string> LogFolder(const CommandLine &line, const std::string 
 }
 
 // Waits up to timeout for SIGTERM, SIGHUP or SIGINT on the descriptor;
-// answers its name, or nothing.
-std::string AwaitEndSignal(int fd, std::chrono::milliseconds timeout)
+// answers its number, or 0.
+int AwaitEndSignal(int fd, std::chrono::milliseconds timeout)
 {
     pollfd in{fd, POLLIN, 0};
     if (::poll(&in, 1, static_cast<int>(timeout.count())) <= 0)
-        return {};
-    const int number = TakeEndSignals(fd);
-    return number == 0 ? std::string() : std::string("SIG") + ::sigabbrev_np(number);
+        return 0;
+    return TakeEndSignals(fd);
+}
+
+std::string SignalName(int number)
+{
+    return std::string("SIG") + ::sigabbrev_np(number);
 }
 
 // Starts the capture thread and requests a run once it is alive, as the
@@ -77,6 +84,7 @@ void StartCapture(FrameSink &sink)
     TC1 *thread = new TC1(true);  // frees itself when it ends
     thread->Control = &CaptureControl;
     thread->Sink = &sink;
+    thread->LogNamePrefix = kLogNamePrefix;
     thread->Start();
     while (flags.load() == FlagWord::kThreadEnded)
         SleepFor(kThreadPoll);
@@ -84,13 +92,18 @@ void StartCapture(FrameSink &sink)
 }
 
 // As "Стоп" and closing the window: the run ends, its log is written, the
-// thread ends.
-void EndCapture(Reporter &reporter)
+// thread ends. A signal meanwhile (a second one) ends the program at once:
+// a thread held by a stuck disk must not hold the program too; the journal
+// keeps the lines for the next start.
+void EndCapture(Reporter &reporter, int endSignals)
 {
     auto &flags = CaptureControl.flags;
     flags.store(FlagWord::kEnd);
     while (flags.load() != FlagWord::kThreadEnded) {
-        SleepFor(kThreadPoll);
+        if (const int again = AwaitEndSignal(endSignals, kThreadPoll); again != 0) {
+            reporter.Say(SignalName(again) + " again: ending at once, the journal keeps the lines for the next start");
+            EndAtOnce(again);
+        }
         reporter.Report();
     }
 }
@@ -99,11 +112,13 @@ void EndCapture(Reporter &reporter)
 
 std::optional<std::string> PrepareControl(const CommandLine &line, const std::string &programFolder)
 {
-    Setup setup;
+    CaptureSetup setup;
     if (auto failure = ReadSetup(line, setup))
         return failure;
     std::string folder;
     if (auto failure = LogFolder(line, programFolder, folder))
+        return failure;
+    if (auto failure = CheckListPositions(setup))
         return failure;
     if (auto failure = CopyToControl(setup, CaptureControl))
         return failure;
@@ -130,10 +145,10 @@ int RunBridge(const CommandLine &line)
     }
     std::unique_ptr<CanSocketOutput> socket;
     if (!line.iface.empty()) {
-        socket = std::make_unique<CanSocketOutput>(line.iface, line.create);
+        socket = std::make_unique<CanSocketOutput>(line.iface, line.create, line.anyInterface);
         if (auto failure = socket->Attach()) {
-            std::fprintf(stderr, "vektacand: %s\n", failure->c_str());
-            return kExitRunFailed;
+            std::fprintf(stderr, "vektacand: %s\n", failure->message.c_str());
+            return failure->notVcan ? kExitBadInput : kExitRunFailed;
         }
     }
     std::unique_ptr<CandumpOutput> candump;
@@ -152,16 +167,26 @@ int RunBridge(const CommandLine &line)
         reporter.AddOutput("standard output", candump->delivery());
     reporter.Say("logs go to " + LoadText(CaptureControl.logPath));
     StartCapture(sink);
-    std::string signalName;
-    while ((signalName = AwaitEndSignal(endSignals, kReportPeriod)).empty())
+    std::string ending;
+    bool readerGone = false;
+    for (;;) {
+        if (const int number = AwaitEndSignal(endSignals, kReportPeriod); number != 0) {
+            ending = SignalName(number);
+            break;
+        }
         reporter.Report();
-    reporter.Say(signalName + ": stopping");
-    EndCapture(reporter);
+        if (candump && (readerGone = candump->ReaderGone())) {
+            ending = "standard output: the reader has gone";
+            break;
+        }
+    }
+    reporter.Say(ending + ": stopping");
+    EndCapture(reporter, endSignals);
     if (candump)
         candump->Finish();
     reporter.Report();
     reporter.Summary();
-    return 0;
+    return readerGone ? kExitReaderGone : 0;
 }
 
 }  // namespace vektacand

@@ -1,5 +1,7 @@
 #include "Vcan.h"
 
+#include "LinkKind.h"
+
 #include <cerrno>
 #include <cstring>
 
@@ -15,7 +17,6 @@ namespace vektacand {
 
 namespace {
 
-constexpr char kKind[] = "vcan";
 constexpr size_t kRequestBytes = 512;
 
 // A netlink request under construction: header, interface message, attributes.
@@ -85,7 +86,7 @@ int Create(const std::string &name)
     LinkRequest request(NLM_F_CREATE | NLM_F_EXCL, 0);
     request.Add(IFLA_IFNAME, name.c_str(), name.size() + 1);
     rtattr *linkInfo = request.Add(IFLA_LINKINFO, nullptr, 0);
-    request.Add(IFLA_INFO_KIND, kKind, std::strlen(kKind));
+    request.Add(IFLA_INFO_KIND, kVcanKind, std::strlen(kVcanKind));
     request.End(linkInfo);
     return Transact(request);
 }
@@ -111,6 +112,12 @@ int EnsureVcan(const std::string &name)
     const unsigned index = ::if_nametoindex(name.c_str());
     if (index == 0)
         return Create(name);
+    // Raising another kind would put a real bus or a gateway to work.
+    std::string kind;
+    if (const int error = AskLinkKind(index, kind))
+        return error;
+    if (kind != kVcanKind)
+        return EEXIST;
     bool up = false;
     if (const int error = IsUp(name, up))
         return error;

@@ -1,10 +1,15 @@
 // The capture thread's side of the journal: what it hands over, and when.
 // It never waits for the disk; the journal's writer does.
 #include <algorithm>
+#include <utility>
 
 #include "Clock.h"
-#include "ErrorText.h"
 #include "Unit2.h"
+#include "common/ErrorText.h"
+
+// The journal holds at most the kept lines and a few about them; recovery
+// takes a larger file for no journal of ours.
+static_assert(kLogKeepBytes < Journal::kMostBytes);
 
 // Before the first run: what programs that did not end normally left behind
 // goes into log files, then this thread's own journal comes up.
@@ -53,11 +58,11 @@ void TC1::FeedJournalBeforeWait()
         FeedJournal(false);
 }
 
-void TC1::RestartJournal(const std::string &logFile)
+void TC1::RestartJournal(WrittenLog logFile)
 {
     if (!journal_)
         return;
-    journal_->Restart(logFile);
+    journal_->Restart(std::move(logFile));
     journalMark_ = 0;
     journalAside_ = false;
 }

@@ -2,11 +2,11 @@
 
 #include "AdapterProtocol.h"
 #include "Clock.h"
-#include "Cp1251.h"
-#include "ErrorText.h"
-#include "LogFile.h"
-#include "LogText.h"
 #include "Unit2.h"
+#include "capture/logstore/Cp1251.h"
+#include "capture/logstore/LogFile.h"
+#include "capture/logstore/LogText.h"
+#include "common/ErrorText.h"
 
 uint32_t TC1::ElapsedMs()
 {
@@ -118,11 +118,11 @@ void TC1::SavedAgain()
 
 bool TC1::SaveLog()
 {
-    std::string written;
+    WrittenLog written;
     if (Control->adapterLog || Control->canLog) {
-        const std::string path = Control->logPath + LogFileName(LocalNow());
+        const std::string path = Control->logPath + LogNamePrefix + LogFileName(LocalNow());
         const bool lossNoted = NoteLostLines();
-        if (const uint32_t code = AppendLogFile(path, logBuffer)) {
+        if (const uint32_t code = AppendLogFile(path, logBuffer, written)) {
             if (lossNoted)
                 logBuffer.DropLast();
             KeepUnsaved(path, code);
@@ -130,11 +130,10 @@ bool TC1::SaveLog()
             Control->flags.fetch_and(static_cast<uint16_t>(~FlagWord::kCutLog));
             return false;
         }
-        written = path;
     }
     SavedAgain();
     logBuffer.Clear();
-    RestartJournal(written);
+    RestartJournal(std::move(written));
     logTimeBase = MillisecondClock();
     AddLogLine("Continue " + PortSettingsText() + " RTS=ON");
     AddLogLine(SettingsLine());

@@ -4,9 +4,9 @@
 #include <new>
 
 #include "Clock.h"
-#include "ErrorText.h"
-#include "LogText.h"
 #include "Unit2.h"
+#include "capture/logstore/LogText.h"
+#include "common/ErrorText.h"
 
 namespace {
 constexpr auto kIdlePoll = std::chrono::milliseconds(20);

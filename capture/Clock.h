@@ -5,6 +5,8 @@
 #include <chrono>
 #include <cstdint>
 
+#include "common/LocalDateTime.h"
+
 // Timer periods in units of 100 ns.
 struct TimerResolution {
     uint32_t coarsest = 0;
@@ -15,15 +17,6 @@ TimerResolution QueryTimerResolution();
 // Requests (or with request false releases) a timer period; answers the
 // period now in force.
 uint32_t SetTimerResolution(uint32_t period100ns, bool request);
-
-struct LocalDateTime {
-    int year = 0;
-    int month = 0;
-    int day = 0;
-    int hour = 0;
-    int minute = 0;
-    int second = 0;
-};
 
 // The time the capture reads: its millisecond counter, its sleeps and the
 // local time its log files are named after. The system's in a program; a

@@ -4,8 +4,8 @@
 
 #include "AdapterEncoding.h"
 #include "Clock.h"
-#include "LogText.h"
 #include "Unit2.h"
+#include "capture/logstore/LogText.h"
 
 namespace {
 
@@ -59,9 +59,7 @@ void TC1::HandToSink(uint32_t identifier, const uint8_t *data, uint8_t length)
     frame.id = frameExtended_ ? identifier | kExtendedFlag : identifier;
     frame.length = length;
     std::copy(data, data + length, frame.data);
-    // A wall clock set back must not make a frame older than the one before.
-    lastFrameUs_ = std::max(lastFrameUs_, WallClockMicroseconds());
-    frame.timeUs = lastFrameUs_;
+    frame.timeUs = frameTimes_.Stamp(WallClockMicroseconds());
     Sink->TakeFrame(frame);
 }
 

@@ -25,6 +25,8 @@ struct PortTimeouts {
     uint32_t ReadTotalTimeoutConstant = 0;
     uint32_t WriteTotalTimeoutMultiplier = 0;
     uint32_t WriteTotalTimeoutConstant = 0;
+
+    bool operator==(const PortTimeouts &) const = default;
 };
 
 constexpr uint32_t kMaxDword = 0xFFFFFFFFu;
@@ -64,8 +66,17 @@ public:
 
 private:
 #ifdef _WIN32
+    struct Transfers;
+    uint32_t Transfer(bool read, uint32_t size, uint32_t boundMs, uint32_t &done);
+    uint32_t WaitingBytes(uint32_t &waiting);
+
     void *handle_ = nullptr;
     unsigned char dcb_[128] = {};
+    // The overlapped reads' and writes' state; a driver that never gives a
+    // read back keeps it, and it is left to the driver then.
+    Transfers *io_ = nullptr;
+    PortTimeouts timeouts_{};
+    bool timeoutsSet_ = false;
 #else
     uint32_t ApplyLineControl(uint32_t flagWord);
 

@@ -7,6 +7,7 @@
 #include "AdapterEncoding.h"
 #include "Clock.h"
 #include "Unit2.h"
+#include "common/ErrorText.h"
 
 namespace {
 
@@ -62,13 +63,16 @@ void TC1::ClosePort()
     SetState(CaptureState::kIdle);
 }
 
-// Both results are passed over: whether the rate took shows in the answers
-// of the commands sent at it, and the rate is stored for the log all the same.
+// A refused rate is logged with the driver's reason but stops nothing:
+// whether the adapter answers shows in the commands sent next, and the rate
+// is stored for the log all the same.
 void TC1::SetPortSpeed(uint32_t speed)
 {
-    port.GetState(lineConfig);
+    const uint32_t readCode = port.GetState(lineConfig);
     lineConfig.BaudRate = speed;
-    port.SetState(lineConfig);
+    const uint32_t setCode = port.SetState(lineConfig);
+    if (const uint32_t code = readCode != 0 ? readCode : setCode)
+        AddLogLine("Baud=" + std::to_string(speed) + ": " + SystemErrorText(code));
 }
 
 bool TC1::SendCommand(uint8_t command, uint8_t length, const uint8_t *data)

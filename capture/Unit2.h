@@ -9,10 +9,11 @@
 
 #include "FrameSink.h"
 #include "FrameTable.h"
-#include "Journal.h"
-#include "LogBuffer.h"
+#include "FrameTimeline.h"
 #include "RelaxedAtomic.h"
 #include "SerialDevice.h"
+#include "capture/logstore/Journal.h"
+#include "capture/logstore/LogBuffer.h"
 
 constexpr size_t kTextFieldSize = 256;
 
@@ -138,6 +139,9 @@ public:
     // Set before Start to capture without a journal (for comparing its cost);
     // journals left by others are recovered all the same.
     bool UseJournal = true;
+    // Set before Start: put before the log files' names (DDMMYY_hhmmss.log),
+    // so that programs sharing a folder never write into one file.
+    std::string LogNamePrefix;
 
     // Capture-run driver.
     void RunCapture();
@@ -198,7 +202,7 @@ private:
     void CloseJournal();
     void FeedJournal(bool hurry);
     void FeedJournalBeforeWait();
-    void RestartJournal(const std::string &logFile);
+    void RestartJournal(WrittenLog logFile);
     void NoteJournalState(uint32_t code);
     void KeepJournalled(uint32_t logWriteError);
 
@@ -207,8 +211,8 @@ private:
     bool frameRead_ = false;
     bool lineFailed_ = false;  // a read or its time-outs failed: the port is gone
     bool frameExtended_ = false;
-    // The time handed with the last frame; the next never lies before it.
-    uint64_t lastFrameUs_ = 0;
+    // The times handed with the frames; none lies before the one before.
+    FrameTimeline frameTimes_;
     // Set while the log holds lines that a failed write could not store.
     bool logUnsaved_ = false;
     // The failed write's code and moment, for the window and for pacing.

@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
-#include "window/HexParse.h"
-#include "window/SettingsFile.h"
+#include "settings/HexParse.h"
+#include "settings/SettingsFile.h"
 
 namespace {
 

@@ -36,7 +36,7 @@ guest_modules=(
   usb-common usbcore xhci-hcd xhci-pci usbserial ftdi_sio
   virtio_ring virtio virtio_pci_modern_dev virtio_pci_legacy_dev virtio_pci
   9pnet 9pnet_virtio netfs fscache 9p overlay
-  can can-raw can-dev vcan slcan
+  can can-raw can-dev vcan vxcan slcan
   virtio_blk crc16 crc32c_generic mbcache jbd2 ext4
 )
 guest_timeout=${VEKTA_GUEST_TIMEOUT:-300}

@@ -109,3 +109,75 @@ package_configure() {
     -DCMAKE_CXX_FLAGS="$(DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get CPPFLAGS) $(DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get CXXFLAGS)" \
     -DCMAKE_EXE_LINKER_FLAGS="$(DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get LDFLAGS)" "$@" >/dev/null
 }
+
+# The cases of a script that runs several checks, for the test command's
+# count. planned_cases names them all, in order; passed_case marks the next
+# one passed once its checks came through, so the first case not passed when
+# a script ends early is the one that failed.
+planned_cases=()
+passed_cases=()
+passed_case() {
+  echo "--- $1 passed"
+  passed_cases+=("$1")
+}
+
+# report_cases SUITE: with VEKTA_JUNIT set, the cases as a JUnit XML report
+# in that file: those that passed and, when the script ended early, the one
+# that failed. Called on EXIT.
+report_cases() {
+  local suite=$1 file=${VEKTA_JUNIT:-}
+  [ -n "$file" ] || return 0
+  local passed=${#passed_cases[@]} failed=
+  [ "$passed" -ge ${#planned_cases[@]} ] || failed=${planned_cases[$passed]}
+  local failures=$((${#failed} > 0))
+  {
+    echo '<?xml version="1.0" encoding="UTF-8"?>'
+    echo "<testsuite name=\"$suite\" tests=\"$((passed + failures))\" failures=\"$failures\">"
+    local name
+    for name in "${passed_cases[@]}"; do
+      printf '  <testcase classname="%s" name="%s" status="run"/>\n' "$suite" "$name"
+    done
+    [ -z "$failed" ] ||
+      printf '  <testcase classname="%s" name="%s" status="fail"><failure message="failed"/></testcase>\n' "$suite" "$failed"
+    echo '</testsuite>'
+  } >"$file"
+}
+
+# start_display WORK: a virtual X display (Xvfb), reachable by every local
+# user, with the small window manager evilwm, whose Ctrl+Alt+Escape closes
+# the window under the pointer as a user's close does. Exports DISPLAY and
+# adds both processes to the array pids; their messages go to WORK.
+start_display() {
+  local work=$1
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.err" &
+  pids+=("$!")
+  wait_until 30 "Xvfb did not start" test -s "$work/display"
+  DISPLAY=":$(cat "$work/display")"
+  export DISPLAY
+  mkdir -p "$work/wm"
+  HOME="$work/wm" evilwm -fn fixed --bind "Control+Alt+Escape=delete" 2>"$work/wm.err" &
+  pids+=("$!")
+  wait_until 30 "the window manager did not start" sh -c "xprop -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id'"
+}
+
+# click WINDOW X Y: a real button-1 click at client coordinates of the window.
+click() {
+  xdotool mousemove --window "$1" "$2" "$3" click 1
+}
+
+# close_window WINDOW: the window manager's close; its key goes to the window
+# under the pointer.
+close_window() {
+  xdotool mousemove --window "$1" 200 100 key --clearmodifiers ctrl+alt+Escape
+}
+
+# Client positions of the window's controls (the designed layout), for the
+# scripts that drive it.
+# shellcheck disable=SC2034
+{
+  port_field=(112 18)
+  can_log=(160 162)
+  start_button=(125 220)
+  stop_button=(205 220)
+  cut_button=(285 220)
+}

@@ -26,23 +26,10 @@ if [ "$(id -u)" -ne 0 ]; then
 fi
 source scripts/lib.sh
 
-# Cases that came through every check; a failed check ends the script.
-passed_cases=()
-passed_case() {
-  echo "--- $1 passed"
-  passed_cases+=("$1")
-}
-
-write_junit() {
-  {
-    echo '<?xml version="1.0" encoding="UTF-8"?>'
-    echo "<testsuite name=\"package\" tests=\"${#passed_cases[@]}\" failures=\"0\">"
-    printf '  <testcase classname="package" name="%s" status="run"/>\n' "${passed_cases[@]}"
-    echo '</testsuite>'
-  } >"$1"
-}
-
 build=${VEKTA_BUILD:-build-test/package}
+planned_cases=(lintian apt-install unit-verified installed-as-nobody copy-as-nobody installed-as-root vektacand-as-nobody)
+# shellcheck disable=SC2317 # run by the trap on EXIT only
+trap 'report_cases package' EXIT
 # The build's own output is shown, so that a failed build says why; on the
 # descriptor itself, never reopened by name, which would truncate a log file.
 VEKTA_BUILD=$build scripts/package.sh >&2
@@ -56,7 +43,9 @@ work=$(mktemp -d /tmp/vektamon-package-test.XXXXXX)
 chmod 755 "$work"
 was_installed=$(dpkg-query -W -f='${Status}' vektamon 2>/dev/null | grep -c "install ok installed" || true)
 pids=()
+# shellcheck disable=SC2317 # run by the trap on EXIT only
 cleanup() {
+  report_cases package
   stop_processes "${pids[@]}"
   if [ "$was_installed" -eq 0 ]; then
     apt-get purge -y -qq -o DPkg::Lock::Timeout=600 vektamon >/dev/null 2>&1 || true
@@ -70,8 +59,7 @@ apt-get install -y -qq --no-install-recommends -o DPkg::Lock::Timeout=600 "$(rea
 [ -f /usr/share/man/man1/vektacand.1.gz ] && [ -f /lib/systemd/system/vektacand@.service ]
 echo "installed with apt"
 passed_case apt-install
-systemd-analyze verify vektacand@ttyUSB0.service
-echo "vektacand@.service: systemd-analyze verify passes"
+scripts/unit-check.sh
 passed_case unit-verified
 
 fail() {
@@ -79,16 +67,7 @@ fail() {
   exit 1
 }
 
-# The virtual display, reachable by every local user, and its window manager.
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.err" &
-pids+=("$!")
-wait_until 30 "Xvfb did not start" test -s "$work/display"
-DISPLAY=":$(cat "$work/display")"
-export DISPLAY
-mkdir -p "$work/wm"
-HOME="$work/wm" evilwm -fn fixed --bind "Control+Alt+Escape=delete" 2>"$work/wm.err" &
-pids+=("$!")
-wait_until 30 "the window manager did not start" sh -c "xprop -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id'"
+start_display "$work"
 
 # run_as USER HOME COMMAND... &: runs the command in the background (so $! is
 # its process) as that user with a clean environment of its own, in the root
@@ -101,18 +80,6 @@ run_as() {
     env -i HOME="$home" PATH=/usr/bin:/bin DISPLAY="$DISPLAY" XDG_RUNTIME_DIR="$home/runtime" \
     QT_QPA_PLATFORM=xcb LANG=C.UTF-8 "$@"
 }
-
-# click WINDOW X Y: a real button-1 click at client coordinates of the window.
-click() {
-  xdotool mousemove --window "$1" "$2" "$3" click 1
-}
-
-# Client positions of the controls (the designed layout).
-port_field=(112 18)
-can_log=(160 162)
-start_button=(125 220)
-stop_button=(205 220)
-cut_button=(285 220)
 
 log_with_frames() {
   grep -lq "RxD(CAN): " "$1"/*.log 2>/dev/null
@@ -155,8 +122,7 @@ scenario() {
     sleep 0.5
   done
   click "$window" "${stop_button[@]}"
-  # The close key goes to the window under the pointer.
-  xdotool mousemove --window "$window" 200 100 key --clearmodifiers ctrl+alt+Escape
+  close_window "$window"
   wait_until 60 "the program did not end after the close" sh -c "! kill -0 $program_pid 2>/dev/null"
   wait "$program_pid" || fail "the program ended with status $?: $(cat "$work/$name.out")"
   stop_processes "$sim"
@@ -224,5 +190,4 @@ bridge_as_nobody() {
 bridge_as_nobody
 passed_case vektacand-as-nobody
 
-[ -z "${VEKTA_JUNIT:-}" ] || write_junit "$VEKTA_JUNIT"
 echo "package: ${#passed_cases[@]} passed, 0 failed"

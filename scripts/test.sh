@@ -7,6 +7,8 @@
 #   package        the package from the plain build: lintian, apt, its window
 #                  driven as a user would (scripts/package-test.sh)
 #   wine           the Windows build of the capture library under Wine
+#   windows        the whole Windows program, zipped and installed, driven
+#                  under Wine on Xvfb (scripts/windows-test.sh)
 #   driver-native  the driver bench in a QEMU guest: the capture and the
 #                  bridge on the kernel's own USB serial driver
 #   driver-wine    the Windows build there, under Wine
@@ -26,7 +28,7 @@ cd "$(dirname "$0")/.."
 source scripts/lib.sh
 repo=$PWD
 
-all_stages=(format asan tsan plain package wine driver-native driver-wine powercut fuzz)
+all_stages=(format asan tsan plain package wine windows driver-native driver-wine powercut fuzz)
 stages=("$@")
 [ ${#stages[@]} -gt 0 ] || stages=("${all_stages[@]}")
 for s in "${stages[@]}"; do
@@ -127,6 +129,13 @@ stage_wine() {
   local report=build-test/wine-test.xml
   rm -f "$report"
   scripts/wine-test.sh --gtest_output="xml:$(windows_path "$repo/$report")" || { junit_failures "$report"; return 1; }
+  count_passed "$report"
+}
+
+stage_windows() {
+  local report=build-test/windows-test.xml
+  rm -f "$report"
+  VEKTA_JUNIT="$repo/$report" scripts/windows-test.sh || { junit_failures "$report"; return 1; }
   count_passed "$report"
 }
 

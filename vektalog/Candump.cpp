@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "Timeline.h"
-#include "capture/LogText.h"
+#include "capture/logstore/LogText.h"
 
 namespace vektalog {
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "capture/AdapterEncoding.h"
-#include "capture/LogText.h"
+#include "capture/logstore/LogText.h"
 
 namespace vektalog {
 

@@ -4,6 +4,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "common/Utf8File.h"
+
 namespace vektalog {
 
 namespace {
@@ -17,7 +19,7 @@ constexpr size_t kMaxLineBytes = 1 << 16;
 
 bool LogLines::Open(const std::string &path, uint64_t limitBytes, std::string &problem)
 {
-    file_.reset(std::fopen(path.c_str(), "rb"));
+    file_.reset(OpenUtf8File(path, "rb"));
     if (!file_) {
         problem = std::string("cannot open: ") + std::strerror(errno);
         return false;

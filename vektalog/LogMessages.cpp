@@ -1,6 +1,6 @@
 #include "LogMessages.h"
 
-#include "capture/AsciiText.h"
+#include "common/AsciiText.h"
 
 namespace vektalog {
 

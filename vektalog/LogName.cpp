@@ -11,6 +11,11 @@ constexpr size_t kNameSize = 13 + kExtension.size();  // DDMMYY_hhmmss.log
 constexpr size_t kUnderscoreAt = 6;
 constexpr int kCenturyYears = 2000;  // the name keeps the last two digits
 constexpr int kTmYearBase = 1900;
+#ifdef _WIN32
+constexpr std::string_view kSeparators = "/\\";
+#else
+constexpr std::string_view kSeparators = "/";
+#endif
 
 bool TwoDigits(std::string_view text, size_t at, int &value)
 {
@@ -23,7 +28,7 @@ bool TwoDigits(std::string_view text, size_t at, int &value)
 
 std::string_view LastPart(std::string_view path)
 {
-    const size_t slash = path.find_last_of('/');
+    const size_t slash = path.find_last_of(kSeparators);
     return slash == std::string_view::npos ? path : path.substr(slash + 1);
 }
 

@@ -4,7 +4,7 @@
 #include "LogLines.h"
 #include "LogName.h"
 #include "capture/AdapterProtocol.h"
-#include "capture/LogText.h"
+#include "capture/logstore/LogText.h"
 
 namespace vektalog {
 

@@ -7,6 +7,7 @@
 
 #include "Candump.h"
 #include "CommandLine.h"
+#include "common/ProgramArguments.h"
 
 namespace {
 
@@ -38,7 +39,7 @@ int main(int argc, char **argv)
 {
     vektalog::CommandLine line;
     std::string error;
-    if (!vektalog::ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc), line, error)) {
+    if (!vektalog::ParseCommandLine(ProgramArguments(argc, argv), line, error)) {
         std::fprintf(stderr, "vektalog: %s\nUsage: vektalog candump [--iface NAME] FILE...  (more: vektalog --help)\n",
                      error.c_str());
         return kUsageError;

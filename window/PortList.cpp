@@ -7,17 +7,29 @@
 #include <string_view>
 #include <tuple>
 
-#include "capture/AsciiText.h"
 #include "capture/SerialDevice.h"
+#include "common/AsciiText.h"
 
 namespace {
 
 constexpr size_t kMaxComNameLength = 6;
 
 // The system's list also names other devices; a COM port's name is short.
-bool IsComName(const std::string &name)
+bool IsPortListComName(const std::string &name)
 {
     return name.size() <= kMaxComNameLength && StartsWithIgnoringCase(name, kComPrefix);
+}
+
+// COM ports by number's value (COM3 before COM10); a name without a number
+// after all that have one.
+auto ComSortKey(const std::string &name)
+{
+    const std::string_view number = std::string_view(name).substr(kComPrefix.size());
+    const bool numbered = !number.empty() && number.find_first_not_of("0123456789") == std::string_view::npos;
+    const size_t significant = numbered ? number.find_first_not_of('0') : std::string_view::npos;
+    const std::string_view value =
+        significant == std::string_view::npos ? std::string_view() : number.substr(significant);
+    return std::tuple(!numbered, value.size(), value, name);
 }
 
 // Serial tty names by group, in the order the list shows the groups.
@@ -67,8 +79,10 @@ std::vector<std::string> FilterComPorts(const std::vector<std::string> &deviceNa
 {
     std::vector<std::string> ports;
     for (const std::string &name : deviceNames)
-        if (IsComName(name))
+        if (IsPortListComName(name))
             ports.push_back(name);
+    std::stable_sort(ports.begin(), ports.end(),
+                     [](const std::string &a, const std::string &b) { return ComSortKey(a) < ComSortKey(b); });
     return ports;
 }
 

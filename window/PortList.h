@@ -4,12 +4,13 @@
 #include <string>
 #include <vector>
 
-// The serial ports the system has: on Windows in the order it reports them, on
-// Linux USB converters first.
+// The serial ports the system has: on Windows by number, on Linux USB
+// converters first.
 std::vector<std::string> SystemPortNames();
 
 // Of a system's device names, those of COM ports: "COM" in any letter case
-// first, at most six characters long.
+// first, at most six characters long; in natural order (COM3 before COM10),
+// names without a number last.
 std::vector<std::string> FilterComPorts(const std::vector<std::string> &deviceNames);
 
 // The serial ports of a tty class folder (/sys/class/tty), as bare names:

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <charconv>
 
-#include "capture/LogText.h"
+#include "capture/logstore/LogText.h"
 
 CellString::CellString(std::string_view text)
 {

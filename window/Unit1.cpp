@@ -20,6 +20,7 @@
 #include "StatusGrid.h"
 #include "StringGrid.h"
 #include "Version.h"
+#include "settings/CaptureSetup.h"
 
 namespace {
 
@@ -55,9 +56,15 @@ QFont LabelFont()
     return Font(QStringLiteral("Arial"), 13, true);
 }
 
+// Qt on Windows draws through DirectWrite, which passes over the bitmap
+// "MS Sans Serif": its outline twin keeps the labels apart at any scaling.
 QFont WindowFont()
 {
+#ifdef _WIN32
+    return Font(QStringLiteral("Microsoft Sans Serif"), 11, false);
+#else
     return Font(QStringLiteral("MS Sans Serif"), 11, false);
+#endif
 }
 
 QFont GridFont()
@@ -74,11 +81,32 @@ QLabel *MakeLabel(QWidget *parent, const char *text, int left, int top)
     return label;
 }
 
-QLineEdit *MakeEdit(QWidget *parent, const char *text)
+QLineEdit *MakeEdit(QWidget *parent, const std::string &text)
 {
-    auto *edit = new QLineEdit(QString::fromUtf8(text), parent);
+    auto *edit = new QLineEdit(QString::fromStdString(text), parent);
     edit->setMaxLength(kMaxTypedLength);
     return edit;
+}
+
+// The identifier length list shows "CAN11" and "CAN29".
+constexpr char kBitsPrefix[] = "CAN";
+
+QString ListText(const char *value)
+{
+    return QString::fromUtf8(value);
+}
+
+QString ListText(int32_t value)
+{
+    return QString::number(value);
+}
+
+QStringList ListTexts(const auto &values, const char *prefix = "")
+{
+    QStringList texts;
+    for (const auto &value : values)
+        texts.append(QString::fromUtf8(prefix) + ListText(value));
+    return texts;
 }
 
 QComboBox *MakeList(QWidget *parent, const QStringList &items, int index)
@@ -96,10 +124,11 @@ TSpinEdit *MakeSpin(QWidget *parent, int value)
     return spin;
 }
 
-QCheckBox *MakeCheck(QWidget *parent, const char *text)
+QCheckBox *MakeCheck(QWidget *parent, const char *text, bool checked)
 {
     auto *check = new QCheckBox(QString::fromUtf8(text), parent);
     check->setFont(LabelFont());
+    check->setChecked(checked);
     return check;
 }
 
@@ -139,27 +168,30 @@ void TForm1::CreateControls()
 
 void TForm1::CreateInputs()
 {
+    const CaptureSetup defaults;
+    const auto &index = defaults.indexes;
     ComboBox1 = new TDropDownComboBox(this);
     ComboBox1->setEditable(true);
     ComboBox1->setInsertPolicy(QComboBox::NoInsert);
-    ComboBox1->setEditText(QStringLiteral("COM1"));
-    SpinEdit3 = MakeSpin(this, 1000);
-    ComboBox2 = MakeList(this, {"VEKTA", "TRILOX"}, 0);
-    SpinEdit1 = MakeSpin(this, 500000);
-    ComboBox3 = MakeList(this, {"60", "65", "70", "75", "80", "85"}, 4);
-    ComboBox4 = MakeList(this, {"5", "10", "15", "20"}, 2);
-    Edit1 = MakeEdit(this, "000007E0");
-    Edit2 = MakeEdit(this, "000007E8");
-    Edit3 = MakeEdit(this, "00000FFF");
-    ComboBox5 = MakeList(this, {"CAN11", "CAN29"}, 0);
-    Edit4 = MakeEdit(this, "000007E1");
-    Edit5 = MakeEdit(this, "000007E9");
-    Edit6 = MakeEdit(this, "000007E2");
-    Edit7 = MakeEdit(this, "000007EA");
-    Edit8 = MakeEdit(this, "00000FFF");
-    ComboBox6 = MakeList(this, {"CAN11", "CAN29"}, 0);
-    CheckBox1 = MakeCheck(this, "Adapter LOG");
-    CheckBox2 = MakeCheck(this, "CAN LOG");
+    ComboBox1->setEditText(QString::fromStdString(defaults.port));
+    SpinEdit3 = MakeSpin(this, defaults.rto);
+    ComboBox2 = MakeList(this, ListTexts(kAdapterKinds), index[SettingsIndex::kAdapter]);
+    SpinEdit1 = MakeSpin(this, defaults.canBaud);
+    ComboBox3 = MakeList(this, ListTexts(kSamplePoints), index[SettingsIndex::kSample]);
+    ComboBox4 = MakeList(this, ListTexts(kSjwSteps), index[SettingsIndex::kSjw]);
+    const auto &filter = defaults.filters;
+    Edit1 = MakeEdit(this, filter[0]);
+    Edit2 = MakeEdit(this, filter[1]);
+    Edit3 = MakeEdit(this, filter[2]);
+    ComboBox5 = MakeList(this, ListTexts(kIdentifierBits, kBitsPrefix), index[SettingsIndex::kGroup1Bits]);
+    Edit4 = MakeEdit(this, filter[3]);
+    Edit5 = MakeEdit(this, filter[4]);
+    Edit6 = MakeEdit(this, filter[5]);
+    Edit7 = MakeEdit(this, filter[6]);
+    Edit8 = MakeEdit(this, filter[7]);
+    ComboBox6 = MakeList(this, ListTexts(kIdentifierBits, kBitsPrefix), index[SettingsIndex::kGroup2Bits]);
+    CheckBox1 = MakeCheck(this, "Adapter LOG", defaults.adapterLog);
+    CheckBox2 = MakeCheck(this, "CAN LOG", defaults.canLog);
     PlaceInputs();
 }
 

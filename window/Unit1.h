@@ -54,6 +54,9 @@ public:
     // Saves the settings and ends the capture thread; false when the window
     // must stay open because the save failed (once: the next close ends it).
     bool FormClose();
+    // A close no one watches (a signal, the session's end): no box is shown,
+    // a failed save goes to standard error and the close goes on.
+    void CloseUnattended();
     void FormCanResize(QObject *Sender, int &NewWidth, int &NewHeight, bool &Resize);
     void ComboBox1DropDown();
     void Button1Click();
@@ -99,5 +102,6 @@ private:
     bool placedFromSettings_ = false;
     bool closing_ = false;
     bool saveFailed_ = false;
+    bool unattended_ = false;
     bool endingThread_ = false;
 };

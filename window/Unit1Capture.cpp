@@ -14,41 +14,17 @@
 #include "CellPictures.h"
 #include "DropDownComboBox.h"
 #include "ErrorBox.h"
-#include "HexParse.h"
-#include "SettingsFile.h"
 #include "SpinEdit.h"
 #include "StatusGrid.h"
 #include "StringGrid.h"
-#include "capture/AdapterProtocol.h"
-#include "capture/ErrorText.h"
 #include "capture/Unit2.h"
+#include "common/ErrorText.h"
+#include "settings/CaptureSetup.h"
 
 namespace {
 
 constexpr QRgb kTextColour = 0xFF000000;     // black
 constexpr QRgb kChangedColour = 0xFFFF0000;  // red
-
-std::optional<std::string> CopyHex(const QLineEdit *edit, RelaxedAtomic<uint32_t> &field, const QComboBox *bits)
-{
-    const std::string text = edit->text().toStdString();
-    auto value = ParseHex8(text);
-    if (!value)
-        return NotHexText(text);
-    if (bits && bits->currentIndex() > 0)
-        *value |= kExtendedFlag;
-    field = *value;
-    return std::nullopt;
-}
-
-std::optional<std::string> CopyInteger(const QComboBox *box, RelaxedAtomic<uint32_t> &field)
-{
-    const std::string text = box->currentText().toStdString();
-    const auto value = ToInteger(text);
-    if (!value)
-        return NotIntegerText(text);
-    field = static_cast<uint32_t>(*value);
-    return std::nullopt;
-}
 
 QString StateText(int32_t state)
 {
@@ -85,34 +61,22 @@ void TForm1::Button1Click()
     CaptureControl.flags.store(FlagWord::kStart);
 }
 
-// Every field in the order the operator reads them; a field that does not
-// convert ends the copy there and no run is requested.
+// A field that does not convert ends the copy there and no run is requested.
 std::optional<std::string> TForm1::CopyParameters()
 {
-    TCaptureControl &control = CaptureControl;
-    StoreText(control.portName, ComboBox1->currentText().toStdString());
-    control.canBaud = static_cast<uint32_t>(SpinEdit1->Value());
-    const struct {
-        const QLineEdit *edit;
-        RelaxedAtomic<uint32_t> &field;
-        const QComboBox *bits;
-    } hexFields[] = {
-        {Edit1, control.radr11, ComboBox5}, {Edit2, control.radr12, nullptr}, {Edit3, control.rmsk1, nullptr},
-        {Edit4, control.radr21, ComboBox6}, {Edit5, control.radr22, nullptr}, {Edit6, control.radr23, nullptr},
-        {Edit7, control.radr24, nullptr},   {Edit8, control.rmsk2, nullptr},
-    };
-    for (const auto &hex : hexFields)
-        if (auto failure = CopyHex(hex.edit, hex.field, hex.bits))
-            return failure;
-    control.rto = static_cast<uint32_t>(SpinEdit3->Value());
-    if (auto failure = CopyInteger(ComboBox3, control.samp))
-        return failure;
-    if (auto failure = CopyInteger(ComboBox4, control.sjw))
-        return failure;
-    control.adapterLog = CheckBox1->isChecked();
-    control.canLog = CheckBox2->isChecked();
-    control.hardware = static_cast<uint8_t>(ComboBox2->currentIndex());
-    return std::nullopt;
+    CaptureSetup setup;
+    setup.port = ComboBox1->currentText().toStdString();
+    const QComboBox *const lists[] = {ComboBox2, ComboBox3, ComboBox4, ComboBox5, ComboBox6};
+    for (size_t i = 0; i < setup.indexes.size(); ++i)
+        setup.indexes[i] = lists[i]->currentIndex();
+    setup.adapterLog = CheckBox1->isChecked();
+    setup.canLog = CheckBox2->isChecked();
+    setup.canBaud = SpinEdit1->Value();
+    setup.rto = SpinEdit3->Value();
+    const QLineEdit *const edits[] = {Edit1, Edit2, Edit3, Edit4, Edit5, Edit6, Edit7, Edit8};
+    for (size_t i = 0; i < setup.filters.size(); ++i)
+        setup.filters[i] = edits[i]->text().toStdString();
+    return CopyToControl(setup, CaptureControl);
 }
 
 void TForm1::Button2Click()

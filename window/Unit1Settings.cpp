@@ -12,18 +12,21 @@
 #include <QTimer>
 
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 
 #include "DropDownComboBox.h"
 #include "ErrorBox.h"
-#include "FilesFolder.h"
-#include "SettingsFile.h"
+#include "ScreenPlacement.h"
 #include "SpinEdit.h"
 #include "StatusGrid.h"
-#include "StoredSettings.h"
 #include "StringGrid.h"
 #include "Version.h"
 #include "capture/Unit2.h"
+#include "common/Utf8File.h"
+#include "settings/FilesFolder.h"
+#include "settings/SettingsFile.h"
+#include "settings/StoredSettings.h"
 
 namespace {
 
@@ -69,7 +72,7 @@ void TForm1::FormCreate(const std::string &folder)
     CaptureControl.flags.store(FlagWord::kThreadEnded);
     StoreText(CaptureControl.logPath, FitUtf8(folder, kTextFieldSize - 1));
     LoadSettings();
-    if (!placedFromSettings_)
+    if (!placedFromSettings_ || !IsReachablePlace(frameGeometry()))
         CentreOnScreen();
     StartCaptureThread();
     SetUpGrid();
@@ -84,7 +87,7 @@ void TForm1::LoadSettings()
 {
     const std::string path = SettingsPath();
     std::error_code error;
-    if (!std::filesystem::is_regular_file(path, error))
+    if (!std::filesystem::is_regular_file(Utf8Path(path), error))
         return;
     SettingsText text;
     std::optional<std::string> failure = ReadSettingsFile(path, text);
@@ -204,13 +207,23 @@ bool TForm1::FormClose()
 {
     if (!saveFailed_) {
         if (auto failure = WriteSettingsFile(SettingsPath(), SettingsValues())) {
-            ShowError(FromUtf8(*failure));
             saveFailed_ = true;
-            return false;
+            if (!unattended_) {
+                ShowError(FromUtf8(*failure));
+                return false;
+            }
+            // A box would hold a logout's close until someone answers it.
+            std::fprintf(stderr, "vektamon: settings not saved to %s: %s\n", SettingsPath().c_str(), failure->c_str());
         }
     }
     EndCaptureThread();
     return true;
+}
+
+void TForm1::CloseUnattended()
+{
+    unattended_ = true;
+    close();
 }
 
 void TForm1::closeEvent(QCloseEvent *event)

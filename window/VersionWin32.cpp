@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "capture/platform/WideText.h"
+#include "common/platform/WideText.h"
 
 namespace {
 

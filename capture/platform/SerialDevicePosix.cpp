@@ -17,7 +17,7 @@
 #include <optional>
 #include <string_view>
 
-#include "capture/AsciiText.h"
+#include "common/AsciiText.h"
 
 namespace {
 
@@ -29,7 +29,7 @@ constexpr uint32_t kLineControlMask = 3;
 constexpr uint32_t kLineControlDisable = 0;
 
 // COMn, in any letter case, stands for the n-th serial port, /dev/ttyS(n-1).
-bool IsComName(const std::string &name, unsigned &number)
+bool ParseComNumber(const std::string &name, unsigned &number)
 {
     if (name.size() <= kComPrefix.size() || !StartsWithIgnoringCase(name, kComPrefix))
         return false;
@@ -92,7 +92,7 @@ std::string SerialDevice::DevicePath(const std::string &portName)
     if (portName.find('/') != std::string::npos)
         return portName;
     unsigned number = 0;
-    if (IsComName(portName, number))
+    if (ParseComNumber(portName, number))
         return "/dev/ttyS" + std::to_string(number - 1);
     return "/dev/" + portName;
 }

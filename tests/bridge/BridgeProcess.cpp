@@ -10,7 +10,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "tests/capture/TestSupport.h"
+#include "tests/support/CaptureSupport.h"
 #include "tests/support/ChildProcess.h"
 
 extern char **environ;
@@ -76,11 +76,17 @@ void BridgeProcess::Signal(int number) const
 
 int BridgeProcess::WaitExit(std::chrono::milliseconds deadline)
 {
+    const auto status = WaitStatus(deadline);
+    return status && WIFEXITED(*status) ? WEXITSTATUS(*status) : -1;
+}
+
+std::optional<int> BridgeProcess::WaitStatus(std::chrono::milliseconds deadline)
+{
     if (pid_ <= 0)
-        return -1;
+        return std::nullopt;
     const auto status = testing_support::WaitForExit(pid_, deadline);
     pid_ = -1;
-    return status && WIFEXITED(*status) ? WEXITSTATUS(*status) : -1;
+    return status;
 }
 
 int RunToEnd(const std::vector<std::string> &args, const std::string &folder, std::string &err)

@@ -5,6 +5,7 @@
 #include <sys/types.h>
 
 #include <chrono>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,7 @@ public:
     BridgeProcess &operator=(const BridgeProcess &) = delete;
 
     bool Started() const { return pid_ > 0; }
+    pid_t pid() const { return pid_; }
     std::string Out() const;
     std::string Err() const;
     size_t OutLines() const;
@@ -26,6 +28,9 @@ public:
     // The exit status once it exits within deadline; -1 otherwise (it is
     // then killed).
     int WaitExit(std::chrono::milliseconds deadline = std::chrono::seconds(30));
+    // The wait status once it ends within deadline (a death by a signal
+    // too); empty otherwise (it is then killed).
+    std::optional<int> WaitStatus(std::chrono::milliseconds deadline = std::chrono::seconds(30));
 
 private:
     std::string outPath_;

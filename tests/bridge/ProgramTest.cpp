@@ -11,7 +11,7 @@
 
 #include "BridgeProcess.h"
 #include "sim/Simulator.h"
-#include "tests/capture/TestSupport.h"
+#include "tests/support/CaptureSupport.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/Waiting.h"
 

@@ -11,17 +11,15 @@
 
 #include "BridgeProcess.h"
 #include "sim/Simulator.h"
-#include "tests/capture/TestSupport.h"
+#include "tests/support/CaptureSupport.h"
+#include "tests/support/RunProgram.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/Waiting.h"
-#include "tests/vektalog/RunProgram.h"
 
 namespace {
 
 using namespace testing_support;
 using bridge_test::BridgeProcess;
-using vektalog_test::ProgramRun;
-using vektalog_test::RunProgram;
 
 constexpr auto kCaptureSlack = std::chrono::seconds(60);
 

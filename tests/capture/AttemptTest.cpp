@@ -6,8 +6,8 @@
 #include <cerrno>
 
 #include "SimSupport.h"
-#include "TestSupport.h"
 #include "capture/Unit2.h"
+#include "tests/support/CaptureSupport.h"
 #include "tests/support/CaseNames.h"
 #include "tests/support/StepClock.h"
 

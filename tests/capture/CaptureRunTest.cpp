@@ -10,9 +10,9 @@
 
 #include "ExpectedTable.h"
 #include "SimSupport.h"
-#include "TestSupport.h"
 #include "capture/Unit2.h"
 #include "sim/Simulator.h"
+#include "tests/support/CaptureSupport.h"
 #include "tests/support/CaseNames.h"
 #include "tests/support/ExpectedWire.h"
 #include "tests/support/StepClock.h"

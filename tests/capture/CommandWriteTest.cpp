@@ -5,8 +5,8 @@
 #include <cerrno>
 
 #include "SimSupport.h"
-#include "TestSupport.h"
 #include "capture/Unit2.h"
+#include "tests/support/CaptureSupport.h"
 #include "tests/support/CaseNames.h"
 
 namespace {

@@ -8,9 +8,9 @@
 
 #include "Figures.h"
 #include "SimSupport.h"
-#include "TestSupport.h"
 #include "Tmpfs.h"
 #include "capture/Unit2.h"
+#include "tests/support/CaptureSupport.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <csignal>
 #include <initializer_list>
 
-#include "capture/EndSignals.h"
+#include "common/EndSignals.h"
 
 namespace {
 

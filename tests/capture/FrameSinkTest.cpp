@@ -8,8 +8,8 @@
 #include <mutex>
 
 #include "SimSupport.h"
-#include "TestSupport.h"
 #include "capture/AdapterEncoding.h"
+#include "tests/support/CaptureSupport.h"
 
 namespace {
 

@@ -13,11 +13,12 @@
 
 #include "Figures.h"
 #include "SimSupport.h"
-#include "TestSupport.h"
 #include "Tmpfs.h"
-#include "capture/JournalFile.h"
-#include "capture/LogText.h"
 #include "capture/Unit2.h"
+#include "capture/logstore/Journal.h"
+#include "capture/logstore/JournalFile.h"
+#include "capture/logstore/LogText.h"
+#include "tests/support/CaptureSupport.h"
 #include "tests/support/CaseNames.h"
 
 namespace {
@@ -80,6 +81,7 @@ struct RecoveryCase {
     std::string journal;
     std::string logBefore;  // a log file of the same name already there
     std::string logAfter;   // empty: no log file at all
+    bool setAside = false;  // not all log lines: renamed aside rather than removed
     friend void PrintTo(const RecoveryCase &c, std::ostream *os) { *os << c.name; }
 };
 
@@ -102,6 +104,11 @@ TEST_P(Recovery, WritesTheJournalsWholeLinesIntoTheLogNamedAfterItsLastChange)
 
     StartAndEndThread(dir);
     EXPECT_TRUE(Journals(dir).empty());
+    const fs::path aside = journal.string() + ".bad";
+    EXPECT_EQ(fs::exists(aside), c.setAside);
+    if (c.setAside) {
+        EXPECT_EQ(ReadFile(aside), c.journal);
+    }
     if (c.logAfter.empty()) {
         EXPECT_TRUE(dir.LogFiles().empty());
     } else {
@@ -119,16 +126,20 @@ TEST_P(Recovery, WritesTheJournalsWholeLinesIntoTheLogNamedAfterItsLastChange)
 const std::string kTwoLines = "0000000000: Open ttyUSB0\r\n0000001234: RxD(CAN): 000007E8: 01 \r\n";
 const std::string kClosing = "0000001234: " + std::string(kRecoveredLine) + "\r\n";
 
-INSTANTIATE_TEST_SUITE_P(Journals, Recovery,
-                         ::testing::Values(RecoveryCase{"whole_lines", kTwoLines, "", kTwoLines + kClosing},
-                                           RecoveryCase{"appended_to_a_log_of_that_name", kTwoLines,
-                                                        "0000000007: Close COM1\r\n",
-                                                        "0000000007: Close COM1\r\n" + kTwoLines + kClosing},
-                                           RecoveryCase{"line_cut_off_by_the_crash", kTwoLines + "0000001240: RxD(C",
-                                                        "", kTwoLines + kClosing},
-                                           RecoveryCase{"empty_journal", "", "", ""},
-                                           RecoveryCase{"no_whole_line", "0000000000: Op", "", ""}),
-                         CaseName());
+INSTANTIATE_TEST_SUITE_P(
+    Journals, Recovery,
+    ::testing::Values(
+        RecoveryCase{"whole_lines", kTwoLines, "", kTwoLines + kClosing},
+        RecoveryCase{"appended_to_a_log_of_that_name", kTwoLines, "0000000007: Close COM1\r\n",
+                     "0000000007: Close COM1\r\n" + kTwoLines + kClosing},
+        RecoveryCase{"line_cut_off_by_the_crash", kTwoLines + "0000001240: RxD(C", "", kTwoLines + kClosing},
+        RecoveryCase{"empty_journal", "", "", ""}, RecoveryCase{"no_whole_line", "0000000000: Op", "", ""},
+        RecoveryCase{"nul_filled", std::string(4096, '\0'), "", "", true},
+        RecoveryCase{"cut_line_then_nuls", kTwoLines + "0000001240: Rx" + std::string(64, '\0'), "",
+                     kTwoLines + kClosing, true},
+        RecoveryCase{"lines_then_other_text", kTwoLines + "total: 3\r\n" + kTwoLines, "", kTwoLines + kClosing, true},
+        RecoveryCase{"text_without_stamps", "Hello\r\nworld\r\n", "", "", true}),
+    CaseName());
 
 TEST(HeldJournal, IsLeftAloneByASecondProgramInTheSameFolder)
 {

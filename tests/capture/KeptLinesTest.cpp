@@ -10,8 +10,8 @@
 #include "FailingAllocation.h"
 #include "Figures.h"
 #include "SimSupport.h"
-#include "TestSupport.h"
 #include "capture/Unit2.h"
+#include "tests/support/CaptureSupport.h"
 #include "tests/support/CaseNames.h"
 
 namespace {

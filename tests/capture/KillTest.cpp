@@ -15,8 +15,8 @@
 #include <thread>
 
 #include "SimSupport.h"
-#include "TestSupport.h"
 #include "capture/Unit2.h"
+#include "tests/support/CaptureSupport.h"
 #include "tests/support/CaseNames.h"
 #include "tests/support/ChildProcess.h"
 

@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "Pty.h"
-#include "TestSupport.h"
-#include "capture/ErrorText.h"
 #include "capture/Unit2.h"
+#include "common/ErrorText.h"
+#include "tests/support/CaptureSupport.h"
 #include "tests/support/CaseNames.h"
 
 namespace {

@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "TestSupport.h"
 #include "capture/Unit2.h"
+#include "tests/support/CaptureSupport.h"
 #include "tests/support/Waiting.h"
 
 namespace {

@@ -4,10 +4,10 @@
 #include <filesystem>
 #include <iomanip>
 
-#include "TestSupport.h"
 #include "capture/Clock.h"
-#include "capture/LogText.h"
 #include "capture/Unit2.h"
+#include "capture/logstore/LogText.h"
+#include "tests/support/CaptureSupport.h"
 #include "tests/support/CaseNames.h"
 #include "tests/support/StepClock.h"
 

@@ -10,9 +10,9 @@
 #include <thread>
 
 #include "Pty.h"
-#include "TestSupport.h"
-#include "capture/ErrorText.h"
 #include "capture/SerialDevice.h"
+#include "common/ErrorText.h"
+#include "tests/support/CaptureSupport.h"
 #include "tests/support/CaseNames.h"
 
 namespace {

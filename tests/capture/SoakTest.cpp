@@ -16,8 +16,8 @@
 #include <thread>
 
 #include "Figures.h"
-#include "TestSupport.h"
 #include "sim/Simulator.h"
+#include "tests/support/CaptureSupport.h"
 
 namespace {
 

@@ -2,10 +2,10 @@
 
 #include <cerrno>
 
-#include "capture/Cp1251.h"
-#include "capture/ErrorText.h"
 #include "capture/SerialDevice.h"
 #include "capture/Unit2.h"
+#include "capture/logstore/Cp1251.h"
+#include "common/ErrorText.h"
 #include "tests/support/CaseNames.h"
 
 namespace {

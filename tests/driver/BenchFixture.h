@@ -9,7 +9,7 @@
 #include "BenchSupport.h"
 #include "capture/SerialDevice.h"
 #include "capture/Unit2.h"
-#include "tests/capture/TestSupport.h"
+#include "tests/support/CaptureSupport.h"
 
 namespace bench_support {
 

@@ -15,7 +15,7 @@
 
 #include "capture/AdapterEncoding.h"
 #include "capture/Unit2.h"
-#include "tests/capture/TestSupport.h"
+#include "tests/support/CaptureSupport.h"
 
 namespace fs = std::filesystem;
 

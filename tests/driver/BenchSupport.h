@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "BenchTrace.h"
 #include "sim/Simulator.h"
-#include "tests/capture/TestSupport.h"
+#include "tests/support/BenchTrace.h"
+#include "tests/support/CaptureSupport.h"
 
 namespace bench_support {
 

@@ -41,7 +41,9 @@ constexpr auto kPythonStart = 180s;
 // ordinary user nobody with the dialout group.
 class Child {
 public:
-    Child(const std::vector<std::string> &args, const std::string &out, bool asNobody) : out_(out), err_(out + ".err")
+    // Standard error goes to err, or beside out.
+    Child(const std::vector<std::string> &args, const std::string &out, bool asNobody, const std::string &err = {})
+        : out_(out), err_(err.empty() ? out + ".err" : err)
     {
         pid_ = ::fork();
         if (pid_ == 0)
@@ -300,6 +302,150 @@ TEST_F(BridgeBench, CreateNeedsCapNetAdminAndAsRootMakesAndFeedsTheInterface)
     EXPECT_EQ(bridge.End(SIGTERM), 0) << bridge.Err();
     candump.End(SIGINT);
     EXPECT_EQ(UnbrokenRun(CandumpFrames(candump.Out()), ReplayedFrames(adapter)), "") << bridge.Err();
+}
+
+// A vxcan pair stands for a physical bus: what is written to one end comes
+// out of the other, as a CAN port's frames go out onto its wires.
+class BridgeBusBench : public BridgeBench {
+protected:
+    void TearDown() override
+    {
+        for (const char *name : {"vxbus", "vcan0"})
+            if (HasInterface(name))
+                Shell(std::string("ip link del ") + name);
+        BridgeBench::TearDown();
+    }
+
+    // Makes the pair name/vxpeer, both ends up unless up is false.
+    static bool MakeBus(const std::string &name, bool up = true)
+    {
+        return Shell("ip link add dev " + name + " type vxcan peer name vxpeer") &&
+               (!up || Shell("ip link set up " + name + " && ip link set up vxpeer"));
+    }
+
+    static bool IsUp(const std::string &name)
+    {
+        return ReadFile("/sys/class/net/" + name + "/operstate") != "down\n" &&
+               (std::stoul(ReadFile("/sys/class/net/" + name + "/flags"), nullptr, 16) & 0x1) != 0;
+    }
+
+    // candump on the bus's far end, once its socket takes frames.
+    static bool Listening(const Child &candump)
+    {
+        return WaitFor([&] { return ReadFile("/proc/net/can/rcvlist_all").find("vxpeer") != std::string::npos; },
+                       kFramesWait) &&
+               candump.Running();
+    }
+};
+
+TEST_F(BridgeBusBench, OtherKindRefusedBeforeThePortAndWrittenOnlyWhenAsked)
+{
+    const BenchAdapter adapter = Ready("trilox");
+    ASSERT_TRUE(MakeBus("vxbus"));
+    Child candump(Candump("vxpeer"), File("candump.log"), false);
+    ASSERT_TRUE(Listening(candump)) << candump.Err();
+
+    Child refused(Bridge(adapter, "vxbus"), File("refused.out"), true);
+    EXPECT_EQ(refused.Wait(), 2) << refused.Err();
+    EXPECT_EQ(refused.Err(), "vektacand: vxbus is a vxcan interface, not a vcan: frames written to it could reach a "
+                             "real bus; give --write-to-any-interface to write to it all the same\n");
+    EXPECT_EQ(candump.Lines(), 0u);
+    EXPECT_EQ(ReadFile(File("refused.out")), "");
+
+    Child bridge(Bridge(adapter, "vxbus", {"--write-to-any-interface"}), File("bridge.out"), true);
+    ASSERT_TRUE(WaitFor([&] { return candump.Lines() >= 200; }, kFramesWait)) << bridge.Err();
+    EXPECT_EQ(bridge.End(SIGTERM), 0) << bridge.Err();
+    candump.End(SIGINT);
+    EXPECT_EQ(UnbrokenRun(CandumpFrames(candump.Out()), ReplayedFrames(adapter)), "") << bridge.Err();
+}
+
+TEST_F(BridgeBusBench, CreateLeavesAnInterfaceOfAnotherKindDown)
+{
+    const BenchAdapter adapter = Ready("vekta");
+    ASSERT_TRUE(MakeBus("vxbus", false));
+    ASSERT_FALSE(IsUp("vxbus"));
+    Child refused(Bridge(adapter, "vxbus", {"--create"}), File("refused.out"), false);
+    EXPECT_EQ(refused.Wait(), 2) << refused.Err();
+    EXPECT_NE(refused.Err().find("vxbus is a vxcan interface, not a vcan"), std::string::npos) << refused.Err();
+    EXPECT_FALSE(IsUp("vxbus"));
+    EXPECT_FALSE(IsUp("vxpeer"));
+}
+
+// The vcan deleted while the bridge runs and its name given to one end of a
+// bus once the far end is listened to: the bridge does not reopen onto it,
+// says so, and the far end gets nothing.
+TEST_F(BridgeBusBench, NameMadeAgainAsAnotherKindIsNotReopened)
+{
+    const BenchAdapter adapter = Ready("vekta");
+    Child bridge(Bridge(adapter, "vcan0"), File("bridge.out"), true);
+    ASSERT_TRUE(WaitFor([&] { return Count(bridge.Err(), "receiving") == 1; }, kFramesWait)) << bridge.Err();
+    ASSERT_TRUE(Shell("ip link del vcan0"));
+    ASSERT_TRUE(WaitFor([&] { return Count(bridge.Err(), "vcan0: dropping frames: ") == 1; })) << bridge.Err();
+    ASSERT_TRUE(MakeBus("vxbus", false) && Shell("ip link set up vxpeer"));
+    Child candump(Candump("vxpeer"), File("candump.log"), false);
+    ASSERT_TRUE(Listening(candump)) << candump.Err();
+    ASSERT_TRUE(Shell("ip link set vxbus name vcan0 && ip link set up vcan0"));
+    ASSERT_TRUE(WaitFor([&] {
+        return bridge.Err().find("vcan0: the interface is no vcan now; nothing is written to it") != std::string::npos;
+    })) << bridge.Err();
+    EXPECT_EQ(bridge.End(SIGTERM), 0) << bridge.Err();
+    candump.End(SIGINT);
+    EXPECT_EQ(candump.Lines(), 0u) << candump.Out();
+    EXPECT_EQ(Count(bridge.Err(), "attached again"), 0u) << bridge.Err();
+}
+
+// A small tmpfs that a filler file makes full: standard output redirected
+// onto it meets ENOSPC.
+class FullDisk {
+public:
+    static constexpr char kPath[] = "/tmp/vektabench-full";
+    FullDisk()
+        : mounted_(Shell(std::string("mkdir -p ") + kPath + " && mount -t tmpfs -o size=" + kSizeKiB + "k tmpfs " +
+                         kPath + " && head -c " + kFillerBytes + " /dev/zero >" + kPath + "/filler"))
+    {
+    }
+    ~FullDisk()
+    {
+        if (mounted_)
+            Shell(std::string("umount ") + kPath);
+    }
+    bool Ready() const { return mounted_; }
+    bool FreeRoom() const { return std::filesystem::remove(std::string(kPath) + "/filler"); }
+
+private:
+    static constexpr char kSizeKiB[] = "128";
+    static constexpr char kFillerBytes[] = "98304";  // leaves some 30 KiB, under a second of lines
+    bool mounted_;
+};
+
+TEST_F(BridgeBench, FullDiskCostsTheLinesOfThatTimeAndTheyComeAgain)
+{
+    const BenchAdapter adapter = Ready("vekta");
+    const FullDisk disk;
+    ASSERT_TRUE(disk.Ready());
+    const std::string lines = std::string(FullDisk::kPath) + "/candump.log";
+    std::vector<std::string> args = {VEKTACAND_PROGRAM, "--adapter",   adapter.kind, "--group1-bits", "29",
+                                     "--log-dir",       dir.logPath(), "--candump",  device};
+    Child bridge(args, lines, false, File("bridge.err"));
+    ASSERT_TRUE(
+        WaitFor([&] { return Count(bridge.Err(), "dropping frames: No space left on device") == 1; }, kFramesWait))
+        << bridge.Err();
+    ASSERT_TRUE(disk.FreeRoom());
+    ASSERT_TRUE(WaitFor([&] { return Count(bridge.Err(), "standard output: delivering again after ") == 1; }))
+        << bridge.Err();
+    EXPECT_EQ(bridge.End(SIGTERM), 0) << bridge.Err();
+    const std::string err = bridge.Err();
+    EXPECT_EQ(Count(err, "dropping frames: "), 1u) << err;
+    // Whole lines only, also where the full disk cut one short.
+    const std::string text = ReadFile(lines);
+    ASSERT_FALSE(text.empty());
+    EXPECT_EQ(text.back(), '\n');
+    std::istringstream in(text);
+    size_t number = 0;
+    for (std::string line; std::getline(in, line); ++number)
+        ASSERT_TRUE(line.size() > 30 && line[0] == '(' && line.find(") can0 ") == 18 && Count(line, "#") == 1)
+            << "line " << number << ": " << line;
+    std::printf("[ FIGURE   ] full disk under standard output:\n%s", err.c_str());
 }
 
 // The guest's processor time over all its CPUs, in clock ticks: whatever the

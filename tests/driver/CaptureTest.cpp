@@ -13,7 +13,7 @@
 #include <thread>
 
 #include "BenchFixture.h"
-#include "capture/ErrorText.h"
+#include "common/ErrorText.h"
 #include "tests/capture/ExpectedTable.h"
 #include "tests/capture/Figures.h"
 #include "tests/support/ExpectedWire.h"

@@ -21,17 +21,15 @@
 #include <iostream>
 #include <sstream>
 
-#include "RunProgram.h"
 #include "capture/AdapterEncoding.h"
 #include "sim/Simulator.h"
-#include "tests/capture/TestSupport.h"
+#include "tests/support/CaptureSupport.h"
+#include "tests/support/RunProgram.h"
 #include "vektalog/LogName.h"
 
 namespace {
 
 using namespace testing_support;
-using vektalog_test::ProgramRun;
-using vektalog_test::RunProgram;
 
 constexpr int64_t kUsPerMs = 1000;
 constexpr int64_t kUsPerSecond = 1000000;

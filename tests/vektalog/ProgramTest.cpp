@@ -2,12 +2,14 @@
 #include <gtest/gtest.h>
 
 #include "LogFixtures.h"
-#include "RunProgram.h"
+#include "tests/support/RunProgram.h"
 #include "vektalog/CommandLine.h"
 
 namespace {
 
 using namespace vektalog_test;
+using testing_support::ProgramRun;
+using testing_support::RunProgram;
 
 const std::string kShortUsage = "Usage: vektalog candump [--iface NAME] FILE...  (more: vektalog --help)\n";
 

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "FormFixture.h"
-#include "capture/ErrorText.h"
 #include "capture/Unit2.h"
+#include "common/ErrorText.h"
 #include "tests/support/CaseNames.h"
 #include "window/DropDownComboBox.h"
 #include "window/SpinEdit.h"

@@ -10,9 +10,9 @@
 
 #include "FormFixture.h"
 #include "capture/Unit2.h"
+#include "settings/SettingsFile.h"
 #include "tests/support/CaseNames.h"
 #include "window/DropDownComboBox.h"
-#include "window/SettingsFile.h"
 #include "window/SpinEdit.h"
 #include "window/StringGrid.h"
 

@@ -11,13 +11,38 @@ namespace {
 
 namespace fs = std::filesystem;
 
-TEST(FilterComPorts, KeepsComNamesOfAtMostSixCharactersInTheSystemsOrder)
+TEST(FilterComPorts, KeepsComNamesOfAtMostSixCharacters)
 {
     EXPECT_EQ(FilterComPorts({"COM1", "com7", "COM12", "COMX", "COM1234", "LPT1"}),
               (std::vector<std::string>{"COM1", "com7", "COM12", "COMX"}));
     EXPECT_EQ(FilterComPorts({"CoM999", "CO", "COM", "XCOM1", "PRN"}), (std::vector<std::string>{"CoM999", "COM"}));
     EXPECT_TRUE(FilterComPorts({}).empty());
 }
+
+struct ComOrderCase {
+    const char *name;
+    std::vector<std::string> reported;
+    std::vector<std::string> listed;
+    friend void PrintTo(const ComOrderCase &c, std::ostream *os) { *os << c.name; }
+};
+
+class FilterComPortsOrder : public testing::TestWithParam<ComOrderCase> {};
+
+// The object directory reports ports in no useful order; the list shows them
+// by number's value.
+TEST_P(FilterComPortsOrder, ListsByTheNumbersValue)
+{
+    EXPECT_EQ(FilterComPorts(GetParam().reported), GetParam().listed);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, FilterComPortsOrder,
+    testing::Values(ComOrderCase{"TwoDigitsAfterOne", {"COM10", "COM3", "COM1"}, {"COM1", "COM3", "COM10"}},
+                    ComOrderCase{"LetterCaseAside", {"com12", "COM2", "Com11"}, {"COM2", "Com11", "com12"}},
+                    ComOrderCase{"LeadingZerosByValue", {"COM010", "COM9", "COM02"}, {"COM02", "COM9", "COM010"}},
+                    ComOrderCase{"UnnumberedLast", {"COMX", "COM", "COM4"}, {"COM4", "COM", "COMX"}},
+                    ComOrderCase{"SameValueKeepsBoth", {"COM01", "COM1"}, {"COM01", "COM1"}}),
+    [](const auto &info) { return info.param.name; });
 
 // A fake /sys/class/tty: an entry folder, its "device" link and, for the
 // serial core's ports, the UART type.

@@ -107,7 +107,7 @@ TEST_P(WholeCaptureTest, TermSignalEndsTheRunWritesItsLogAndSavesTheSettingsAsAC
 {
     TForm1 &form = StartCapture();
     ASSERT_TRUE(WaitUntil([] { return CaptureControl.frameCount.load() > 0; }));
-    CloseOnEndSignals(form);
+    CloseOnEndSignals(form, [&form] { form.CloseUnattended(); });
     ASSERT_EQ(::raise(SIGTERM), 0);
     ASSERT_TRUE(WaitUntil([] { return CaptureControl.flags.load() == FlagWord::kThreadEnded; }));
     EXPECT_EQ(SettingsLines().at(0), simulator_->PortPath());

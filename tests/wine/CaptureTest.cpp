@@ -9,12 +9,12 @@
 #include <cstdio>
 
 #include "WineSupport.h"
-#include "capture/ErrorText.h"
+#include "common/ErrorText.h"
 #include "sim/Simulator.h"
 #include "tests/capture/ExpectedTable.h"
 #include "tests/capture/Figures.h"
-#include "tests/capture/TestSupport.h"
-#include "tests/driver/BenchTrace.h"
+#include "tests/support/BenchTrace.h"
+#include "tests/support/CaptureSupport.h"
 #include "tests/support/ExpectedWire.h"
 
 namespace {

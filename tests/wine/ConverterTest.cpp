@@ -11,10 +11,10 @@
 #include <vector>
 
 #include "WineSupport.h"
-#include "capture/ErrorText.h"
 #include "capture/SerialDevice.h"
-#include "tests/capture/TestSupport.h"
-#include "tests/driver/BenchTrace.h"
+#include "common/ErrorText.h"
+#include "tests/support/BenchTrace.h"
+#include "tests/support/CaptureSupport.h"
 #include "tests/support/ExpectedWire.h"
 
 namespace {

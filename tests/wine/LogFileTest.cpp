@@ -4,14 +4,16 @@
 #include <windows.h>
 
 #include "WineSupport.h"
-#include "capture/LogFile.h"
-#include "tests/capture/TestSupport.h"
+#include "capture/logstore/LogFile.h"
+#include "tests/support/CaptureSupport.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using testing_support::ReadFile;
 using testing_support::TempDir;
+
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
 LogBuffer Lines(std::initializer_list<std::string_view> messages)
 {
@@ -65,6 +67,25 @@ TEST(LogFile, FileHeldByAnotherProgramIsLeftAsItWas)
     EXPECT_EQ(AppendLogFile(Utf8(file), Lines({"lost"})), uint32_t{ERROR_SHARING_VIOLATION});
     ASSERT_TRUE(CloseHandle(holder));
     EXPECT_EQ(ReadFile(file), "0000000001: kept\r\n");
+}
+
+// The journal's writer syncs a log through the handle its write left open,
+// while the capture thread may append to the same second's file again and
+// a viewer may read it.
+TEST(LogFile, IsAppendedAgainAndReadWhileTheJournalHoldsItForItsSync)
+{
+    TempDir dir;
+    const fs::path file = dir.path() / "081226_120000.log";
+    WrittenLog held;
+    ASSERT_EQ(AppendLogFile(Utf8(file), Lines({"first"}), held), 0u);
+    const HANDLE viewer =
+        CreateFileW(file.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(viewer, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(AppendLogFile(Utf8(file), Lines({"second"})), 0u);
+    ASSERT_TRUE(CloseHandle(viewer));
+    EXPECT_EQ(held.Sync(), 0u);
+    EXPECT_EQ(held.Close(), 0u);
+    EXPECT_EQ(ReadFile(file), "0000000001: first\r\n0000000001: second\r\n");
 }
 
 }  // namespace

@@ -5,9 +5,9 @@
 
 #include "WineSupport.h"
 #include "capture/Clock.h"
-#include "capture/ErrorText.h"
 #include "capture/SerialDevice.h"
-#include "tests/capture/TestSupport.h"
+#include "common/ErrorText.h"
+#include "tests/support/CaptureSupport.h"
 
 namespace {
 
@@ -51,6 +51,30 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(ErrorTextCase{ERROR_FILE_NOT_FOUND, "File not found", "The system cannot find the file specified",
                                     "Не удается найти указанный файл"},
                       ErrorTextCase{ERROR_ACCESS_DENIED, "Access denied", "Access is denied", "Отказано в доступе"}));
+
+// The longest message in the system's table comes whole, however long: a
+// fixed buffer gave no text at all for one that did not fit.
+TEST(ErrorTexts, TheLongestSystemMessageComesWhole)
+{
+    constexpr uint32_t kLastSystemCode = 16000;
+    uint32_t longestCode = 0;
+    DWORD longest = 0;
+    for (uint32_t code = 1; code < kLastSystemCode; ++code) {
+        wchar_t *text = nullptr;
+        const DWORD length =
+            FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                           nullptr, code, 0, reinterpret_cast<wchar_t *>(&text), 0, nullptr);
+        LocalFree(text);
+        if (length > longest) {
+            longest = length;
+            longestCode = code;
+        }
+    }
+    ASSERT_GT(longest, 0u);
+    const std::string text = SystemErrorText(longestCode);
+    // UTF-8 takes at least a byte a character; the trim takes at most the stop and the line end.
+    EXPECT_GE(text.size() + 3, size_t{longest}) << "code " << longestCode << ": " << text;
+}
 
 TEST(ErrorCodes, OfTheCaptureThreadAreTheSystemsOwn)
 {

@@ -5,8 +5,8 @@
 #include <cstdio>
 
 #include "capture/Unit2.h"
-#include "tests/capture/TestSupport.h"
-#include "tests/driver/BenchTrace.h"
+#include "tests/support/BenchTrace.h"
+#include "tests/support/CaptureSupport.h"
 
 namespace wine_support {
 

@@ -1,0 +1,6 @@
+#include "ScreenPlacement.h"
+
+bool IsReachablePlace(const QRect &)
+{
+    return true;
+}

@@ -200,13 +200,13 @@ all_sent() {
   [ "$(frames_sent "$1")" -ge "$flood_frames" ]
 }
 
-# The power cut: once the adapter streams, some seconds of reception, then
-# QEMU killed outright. The file cut, there from the moment of the kill,
-# gets the frames sent some seconds before and by then.
+# The power cut: asked for by the guest once the capture's first cut has
+# written a log, it comes some seconds later, QEMU killed outright. The file
+# cut, there from the moment of the kill, gets the frames sent some seconds
+# before and by then.
 power_cut() {
   local kind=$1 sent_before sent_at_cut
   wait_until 60 "the $kind adapter did not start streaming" streaming "$kind" || return 1
-  sleep "$reception_before_cut_s"
   sent_before=$(frames_sent "$kind") || return 1
   sleep "$recovered_before_cut_s"
   : >"$run/cut"
@@ -391,12 +391,13 @@ wine_guest_script() {
 # carry their running number, logged onto an ext4 disk of the guest's own.
 flood_ids=500
 flood_frames=20000  # the throttled run's, some 5 s at line rate
-reception_before_cut_s=4
 # The journal is synced about once a second; the emulated guest's reception
 # runs some tenths of a second behind the host's sending when the machine is
 # busy, so the host asks for what it sent 3 s before the cut.
 recovered_before_cut_s=3
-cut_before_power_cut_ms=4000
+# The capture cuts its log this often: the power cut, 3 s after the first
+# cut, comes seconds before the second, whatever the guest's pace.
+cut_pace_ms=6000
 # Each journal flush is a few requests: at two a second it stalls a second or more.
 disk_throttle=throttling.iops-total=2
 # What is still on its way through the converter when the adapter has sent
@@ -443,11 +444,12 @@ boot_with_disk() {
 
 # shellcheck disable=SC2016
 # Boot 1: a capture logging onto the disk until the power cut, cut once
-# about two seconds before it, so that both a log file and the journal hold
-# lines then.
+# some seconds before it, so that both a log file and the journal hold lines
+# then. The power cut is asked for once the first cut's log is there.
 capture_until_cut_script() {
   disk_script_start
-  printf '%q /mnt/disk/logs/ "/dev/$tty" %d &\n' "$native/tests/capture/vektacapture_program" "$cut_before_power_cut_ms"
+  printf '%q /mnt/disk/logs/ "/dev/$tty" %d &\n' "$native/tests/capture/vektacapture_program" "$cut_pace_ms"
+  echo 'until ls /mnt/disk/logs/*.log >/dev/null 2>&1; do sleep 0.05; done'
   echo 'echo "powercut vekta 0" >/dev/ttyS1'
   echo 'wait'
 }

@@ -40,7 +40,7 @@ void TC1::CloseJournal()
 
 void TC1::FeedJournal(bool hurry)
 {
-    if (!journal_ || journalAside_)
+    if (!journal_)
         return;
     journalFedAt_ = MillisecondClock();
     const size_t end = logBuffer.TextBytes();
@@ -64,7 +64,21 @@ void TC1::RestartJournal(WrittenLog logFile)
         return;
     journal_->Restart(std::move(logFile));
     journalMark_ = 0;
-    journalAside_ = false;
+}
+
+// The log write seals the journal before its first byte goes in; a write
+// that fails takes the seal back.
+BeforeAppend TC1::JournalSeal(const std::string &logName)
+{
+    if (!journal_)
+        return {};
+    return [this, logName](uint64_t offset) { return journal_->Seal(logName, offset); };
+}
+
+void TC1::JournalUnseal()
+{
+    if (journal_)
+        journal_->Unseal();
 }
 
 // Reported as a failed log write is: the window shows the system text, and
@@ -85,17 +99,29 @@ void TC1::NoteJournalState(uint32_t code)
     }
 }
 
-// The lines a failed log write kept go to the journal at once. A disk too
-// full for the log has no room for a second copy: the journal gives its room
-// to the log until a write works again.
-void TC1::KeepJournalled(uint32_t logWriteError)
+// A disk too full for the log still has the journal's copy of the log's
+// first lines: under the log's name it is the log, and only the rest waits.
+void TC1::LogFromJournal(const std::string &path, uint32_t logWriteError)
 {
-    if (!journal_)
+    if (!journal_ || !IsDiskFullError(logWriteError))
         return;
-    if (!IsDiskFullError(logWriteError)) {
-        FeedJournal(true);
+    uint64_t logged = 0;
+    // A name already taken or a folder that cannot be synced leaves the
+    // lines where they are; the write's own failure is the one reported.
+    static_cast<void>(journal_->BecomeLog(path, logged));
+    if (logged == 0)
         return;
-    }
-    journal_->StandAside();
-    journalAside_ = true;
+    logBuffer.DropFront(static_cast<size_t>(logged));
+    journalMark_ = 0;
+    // Lines lost so far are missing right after the logged ones.
+    if (NoteLostLines())
+        lostLines_ = {};
+}
+
+// The lines a failed log write kept go to the journal at once. On a full
+// disk too: the journal then is the only durable copy of its lines, and
+// keeps them until a log write takes them.
+void TC1::KeepJournalled()
+{
+    FeedJournal(true);
 }

@@ -120,13 +120,16 @@ bool TC1::SaveLog()
 {
     WrittenLog written;
     if (Control->adapterLog || Control->canLog) {
-        const std::string path = Control->logPath + LogNamePrefix + LogFileName(LocalNow());
+        const std::string name = LogNamePrefix + LogFileName(LocalNow());
+        const std::string path = Control->logPath + name;
         const bool lossNoted = NoteLostLines();
-        if (const uint32_t code = AppendLogFile(path, logBuffer, written)) {
+        if (const uint32_t code = AppendLogFile(path, logBuffer, written, JournalSeal(name))) {
+            JournalUnseal();
             if (lossNoted)
                 logBuffer.DropLast();
+            LogFromJournal(path, code);
             KeepUnsaved(path, code);
-            KeepJournalled(code);
+            KeepJournalled();
             Control->flags.fetch_and(static_cast<uint16_t>(~FlagWord::kCutLog));
             return false;
         }

@@ -204,7 +204,10 @@ private:
     void FeedJournalBeforeWait();
     void RestartJournal(WrittenLog logFile);
     void NoteJournalState(uint32_t code);
-    void KeepJournalled(uint32_t logWriteError);
+    BeforeAppend JournalSeal(const std::string &logName);
+    void JournalUnseal();
+    void LogFromJournal(const std::string &path, uint32_t logWriteError);
+    void KeepJournalled();
 
     // What ReadFrame read last: a frame message (also one without data
     // bytes, which the table leaves out and the sink takes), and its width.
@@ -229,7 +232,6 @@ private:
     std::unique_ptr<Journal> journal_;
     size_t journalMark_ = 0;       // bytes of logBuffer handed over since it was emptied
     uint32_t journalFedAt_ = 0;    // millisecond clock at the last hand-over
-    bool journalAside_ = false;    // no room for the log: the journal waits for the next write
     bool journalFailing_ = false;  // set while the journal cannot be written
     uint32_t journalFailure_ = 0;
 };

@@ -39,9 +39,9 @@ public:
     uint32_t Modified(LocalDateTime &when);
     // Removes the file while the lock is still held, then closes it.
     uint32_t RemoveAndClose(const std::string &path);
-    // Renames the file to path with suffix added, never over an existing
-    // file, while the lock is still held, then closes it.
-    uint32_t SetAsideAndClose(const std::string &path, std::string_view suffix);
+    // Renames the file from path to newPath, never over an existing file;
+    // the file stays open and locked.
+    uint32_t Rename(const std::string &path, const std::string &newPath);
     // Releases the lock; the file stays.
     void Close();
 
@@ -56,6 +56,8 @@ private:
 // The names (not paths) of the entries in a folder that end in suffix.
 uint32_t FilesEndingIn(const std::string &folder, std::string_view suffix, std::vector<std::string> &names);
 uint32_t CurrentProcessId();
+// Makes the names in a folder durable.
+uint32_t SyncFolder(const std::string &folder);
 // Whether the folder entry is a plain file itself, not a link to one.
 bool IsPlainFile(const std::string &path);
 // Fills bytes from the system's random source.

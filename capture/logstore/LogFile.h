@@ -2,10 +2,15 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "LogBuffer.h"
+
+// Called under the append's lock with the file's length before the append;
+// an answer other than 0 stops the append and is its answer.
+using BeforeAppend = std::function<uint32_t(uint64_t offset)>;
 
 // A log file just appended to, held open until its bytes are durable: an
 // uploader that moves or removes it meanwhile changes nothing for the sync.
@@ -25,7 +30,7 @@ public:
 
 private:
     friend uint32_t AppendLogText(const std::string &path, const std::vector<LogBuffer::Piece> &pieces,
-                                  WrittenLog &written);
+                                  WrittenLog &written, const BeforeAppend &beforeAppend);
 #ifdef _WIN32
     void *file_ = nullptr;
 #else
@@ -36,7 +41,8 @@ private:
 
 // Answers 0 or the system's error code; a failed append leaves the file as
 // it was. On success written holds the file.
-uint32_t AppendLogText(const std::string &path, const std::vector<LogBuffer::Piece> &pieces, WrittenLog &written);
+uint32_t AppendLogText(const std::string &path, const std::vector<LogBuffer::Piece> &pieces, WrittenLog &written,
+                       const BeforeAppend &beforeAppend = {});
 
 inline uint32_t AppendLogText(const std::string &path, const std::vector<LogBuffer::Piece> &pieces)
 {
@@ -46,9 +52,10 @@ inline uint32_t AppendLogText(const std::string &path, const std::vector<LogBuff
     return written.Close();
 }
 
-inline uint32_t AppendLogFile(const std::string &path, const LogBuffer &buffer, WrittenLog &written)
+inline uint32_t AppendLogFile(const std::string &path, const LogBuffer &buffer, WrittenLog &written,
+                              const BeforeAppend &beforeAppend = {})
 {
-    return AppendLogText(path, buffer.Pieces(), written);
+    return AppendLogText(path, buffer.Pieces(), written, beforeAppend);
 }
 
 inline uint32_t AppendLogFile(const std::string &path, const LogBuffer &buffer)

@@ -139,19 +139,16 @@ uint32_t JournalFile::RemoveAndClose(const std::string &path)
     return code;
 }
 
-uint32_t JournalFile::SetAsideAndClose(const std::string &path, std::string_view suffix)
+uint32_t JournalFile::Rename(const std::string &path, const std::string &newPath)
 {
-    const std::string aside = path + std::string(suffix);
-    uint32_t code =
-        ::renameat2(AT_FDCWD, path.c_str(), AT_FDCWD, aside.c_str(), RENAME_NOREPLACE) == 0 ? 0 : LastError();
-    if (code == EINVAL) {
-        // A file system without the no-replace rename: a link fails just as safely on an existing name.
-        code = ::link(path.c_str(), aside.c_str()) == 0 ? 0 : LastError();
-        if (code == 0 && ::unlink(path.c_str()) != 0)
-            code = LastError();
-    }
-    Close();
-    return code;
+    if (::renameat2(AT_FDCWD, path.c_str(), AT_FDCWD, newPath.c_str(), RENAME_NOREPLACE) == 0)
+        return 0;
+    if (errno != EINVAL)
+        return LastError();
+    // A file system without the no-replace rename: a link fails just as safely on an existing name.
+    if (::link(path.c_str(), newPath.c_str()) != 0)
+        return LastError();
+    return ::unlink(path.c_str()) == 0 ? 0 : LastError();
 }
 
 void JournalFile::Close()
@@ -182,6 +179,16 @@ uint32_t FilesEndingIn(const std::string &folder, std::string_view suffix, std::
 uint32_t CurrentProcessId()
 {
     return static_cast<uint32_t>(::getpid());
+}
+
+uint32_t SyncFolder(const std::string &folder)
+{
+    const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return LastError();
+    const uint32_t code = ::fsync(fd) == 0 ? 0 : LastError();
+    ::close(fd);  // a read-only folder's close has nothing to report
+    return code;
 }
 
 bool IsPlainFile(const std::string &path)

@@ -133,13 +133,12 @@ uint32_t JournalFile::RemoveAndClose(const std::string &path)
     return code;
 }
 
-uint32_t JournalFile::SetAsideAndClose(const std::string &path, std::string_view suffix)
+uint32_t JournalFile::Rename(const std::string &path, const std::string &newPath)
 {
-    // Without MOVEFILE_REPLACE_EXISTING an existing name is never replaced.
-    const uint32_t code =
-        MoveFileExW(Utf8ToWide(path).c_str(), Utf8ToWide(path + std::string(suffix)).c_str(), 0) ? 0 : LastErrorCode();
-    Close();
-    return code;
+    // Without MOVEFILE_REPLACE_EXISTING an existing name is never replaced;
+    // with MOVEFILE_WRITE_THROUGH the new name is durable on return.
+    return MoveFileExW(Utf8ToWide(path).c_str(), Utf8ToWide(newPath).c_str(), MOVEFILE_WRITE_THROUGH) ? 0
+                                                                                                      : LastErrorCode();
 }
 
 void JournalFile::Close()
@@ -147,6 +146,12 @@ void JournalFile::Close()
     if (handle_ != nullptr)
         CloseHandle(AsHandle(handle_));  // closing releases the lock; nothing is left to report
     handle_ = nullptr;
+}
+
+// A renamed file's name is durable with the rename (MOVEFILE_WRITE_THROUGH).
+uint32_t SyncFolder(const std::string &)
+{
+    return 0;
 }
 
 uint32_t FilesEndingIn(const std::string &folder, std::string_view suffix, std::vector<std::string> &names)

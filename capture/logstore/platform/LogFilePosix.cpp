@@ -130,7 +130,8 @@ uint32_t WrittenLog::Close()
     return code != 0 ? code : folderCode;
 }
 
-uint32_t AppendLogText(const std::string &path, const std::vector<LogBuffer::Piece> &pieces, WrittenLog &written)
+uint32_t AppendLogText(const std::string &path, const std::vector<LogBuffer::Piece> &pieces, WrittenLog &written,
+                       const BeforeAppend &beforeAppend)
 {
     static_cast<void>(written.Close());
     bool created = false;
@@ -145,11 +146,11 @@ uint32_t AppendLogText(const std::string &path, const std::vector<LogBuffer::Pie
         ::close(fd);
         return code;
     }
-    uint32_t code = 0;
+    uint32_t code = beforeAppend ? beforeAppend(static_cast<uint64_t>(before.st_size)) : 0;
     for (const LogBuffer::Piece &piece : pieces) {
-        code = WriteAll(fd, piece.bytes, piece.size);
         if (code != 0)
             break;
+        code = WriteAll(fd, piece.bytes, piece.size);
     }
     int folderFd = -1;
     if (code == 0 && created) {

@@ -81,7 +81,8 @@ uint32_t WrittenLog::Close()
     return code;
 }
 
-uint32_t AppendLogText(const std::string &path, const std::vector<LogBuffer::Piece> &pieces, WrittenLog &written)
+uint32_t AppendLogText(const std::string &path, const std::vector<LogBuffer::Piece> &pieces, WrittenLog &written,
+                       const BeforeAppend &beforeAppend)
 {
     static_cast<void>(written.Close());
     const std::wstring widePath = Utf8ToWide(path);
@@ -98,11 +99,11 @@ uint32_t AppendLogText(const std::string &path, const std::vector<LogBuffer::Pie
         CloseHandle(file);  // the lock's or the seek's error is the one to report
         return code;
     }
-    uint32_t code = 0;
+    uint32_t code = beforeAppend ? beforeAppend(static_cast<uint64_t>(before.QuadPart)) : 0;
     for (const LogBuffer::Piece &piece : pieces) {
-        code = WriteAll(file, piece.bytes, piece.size);
         if (code != 0)
             break;
+        code = WriteAll(file, piece.bytes, piece.size);
     }
     if (code == 0) {
         UnlockAfterAppend(file);

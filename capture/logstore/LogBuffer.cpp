@@ -14,7 +14,7 @@ char *LogBuffer::Reserve(size_t size)
     if (blocks_.empty() || blocks_.back().capacity - blocks_.back().used < size) {
         Block block;
         block.capacity = std::max(kBlockBytes, size);
-        block.bytes = std::make_shared_for_overwrite<char[]>(block.capacity);
+        block.bytes = std::make_unique_for_overwrite<char[]>(block.capacity);  // becomes shared
         blocks_.push_back(std::move(block));
     }
     Block &last = blocks_.back();

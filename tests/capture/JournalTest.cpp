@@ -10,6 +10,7 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 
 #include "Figures.h"
 #include "SimSupport.h"
@@ -140,6 +141,116 @@ INSTANTIATE_TEST_SUITE_P(
         RecoveryCase{"lines_then_other_text", kTwoLines + "total: 3\r\n" + kTwoLines, "", kTwoLines + kClosing, true},
         RecoveryCase{"text_without_stamps", "Hello\r\nworld\r\n", "", "", true}),
     CaseName());
+
+// A journal sealed by a log write that a kill or a power cut interrupted, at
+// each moment of the write: its log gets exactly what it lacks; a log that
+// is not the one the lines went to is never touched.
+struct SealedCase {
+    const char *name;
+    std::string journal;
+    std::optional<std::string> logBefore;  // the sealed log file; none when absent
+    std::optional<std::string> logAfter;
+    std::string ownLog;      // lines that had to go to a log of their own
+    bool setAside = false;   // not a journal of ours: renamed aside
+    bool linkedLog = false;  // the log's name is a link to a file elsewhere
+    friend void PrintTo(const SealedCase &c, std::ostream *os) { *os << c.name; }
+};
+
+class SealedRecovery : public ::testing::TestWithParam<SealedCase> {
+protected:
+    TempDir dir;
+    TempDir elsewhere;
+};
+
+TEST_P(SealedRecovery, GivesTheLogExactlyWhatItLacks)
+{
+    const SealedCase &c = GetParam();
+    const LocalDateTime when{2026, 12, 8, 4, 30, 15};
+    const fs::path journal = dir.path() / "vektamon-4000002-0-0123456789ABCDEF.journal";
+    const fs::path log = dir.path() / "081226_043012.log";
+    const fs::path own = dir.path() / LogFileName(when);
+    const fs::path target = elsewhere.path() / "081226_043012.log";
+    WriteFile(journal, c.journal);
+    SetModified(journal, when);
+    if (c.linkedLog) {
+        WriteFile(target, *c.logBefore);
+        fs::create_symlink(target, log);
+    } else if (c.logBefore) {
+        WriteFile(log, *c.logBefore);
+    }
+
+    StartAndEndThread(dir);
+    EXPECT_TRUE(Journals(dir).empty());
+    EXPECT_EQ(fs::exists(journal.string() + ".bad"), c.setAside);
+    if (c.linkedLog) {
+        EXPECT_TRUE(fs::is_symlink(log));
+        EXPECT_EQ(ReadFile(target), *c.logBefore);
+    } else if (c.logAfter) {
+        EXPECT_EQ(ReadFile(log), *c.logAfter);
+    } else {
+        EXPECT_FALSE(fs::exists(log));
+    }
+    EXPECT_EQ(fs::exists(own) ? ReadFile(own) : std::string(), c.ownLog);
+
+    // A second start finds nothing more to do.
+    StartAndEndThread(dir);
+    if (c.logAfter && !c.linkedLog) {
+        EXPECT_EQ(ReadFile(log), *c.logAfter);
+    }
+    EXPECT_EQ(fs::exists(own) ? ReadFile(own) : std::string(), c.ownLog);
+}
+
+const std::string kEarlier = "0000000007: Close COM1\r\n";
+std::string SealedAt(size_t offset, std::string_view name = "081226_043012.log")
+{
+    return "Logged in " + std::string(name) + " from byte " + std::to_string(offset) + "\r\n";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Moments, SealedRecovery,
+    ::testing::Values(
+        SealedCase{"sealed_nothing_written_yet", kTwoLines + SealedAt(kEarlier.size()), kEarlier,
+                   kEarlier + kTwoLines + kClosing, ""},
+        SealedCase{"half_a_line_written", kTwoLines + SealedAt(kEarlier.size()), kEarlier + kTwoLines.substr(0, 40),
+                   kEarlier + kTwoLines + kClosing, ""},
+        SealedCase{"written_in_full", kTwoLines + SealedAt(kEarlier.size()), kEarlier + kTwoLines, kEarlier + kTwoLines,
+                   ""},
+        SealedCase{"written_with_lines_the_journal_never_had", kTwoLines + SealedAt(0),
+                   kTwoLines + "0000001300: Close ttyUSB0\r\n", kTwoLines + "0000001300: Close ttyUSB0\r\n", ""},
+        SealedCase{"new_log_never_made_durable", kTwoLines + SealedAt(0), std::nullopt, std::nullopt,
+                   kTwoLines + kClosing},
+        SealedCase{"another_file_under_the_name", kTwoLines + SealedAt(0), kEarlier + kTwoLines, kEarlier + kTwoLines,
+                   kTwoLines + kClosing},
+        SealedCase{"log_shorter_than_the_seal", kTwoLines + SealedAt(4096), kEarlier, kEarlier, kTwoLines + kClosing},
+        SealedCase{"log_name_a_link_elsewhere", kTwoLines + SealedAt(0), kTwoLines.substr(0, 10), std::nullopt,
+                   kTwoLines + kClosing, false, true},
+        SealedCase{"seal_naming_another_folder", kTwoLines + SealedAt(0, "../081226_043012.log"), std::nullopt,
+                   std::nullopt, kTwoLines + kClosing, true},
+        SealedCase{"lines_after_the_seal", kTwoLines + SealedAt(0) + kTwoLines, kTwoLines, kTwoLines,
+                   kTwoLines + kClosing, true},
+        SealedCase{"seal_cut_off", kTwoLines + SealedAt(0).substr(0, 12), kTwoLines, kTwoLines, kTwoLines + kClosing,
+                   true}),
+    CaseName());
+
+// A program's sealed journal goes before its later one: the later lines
+// follow the sealed ones in a log they share.
+TEST(SealedRecovery, ComesBeforeTheProgramsNextJournal)
+{
+    TempDir dir;
+    const LocalDateTime when{2026, 12, 8, 4, 30, 12};
+    const std::string later = "0000000000: Continue ttyUSB0\r\n";
+    const fs::path sealed = dir.path() / "vektamon-4000003-9-0123456789ABCDEF.journal";
+    const fs::path next = dir.path() / "vektamon-4000003-10-FEDCBA9876543210.journal";
+    WriteFile(sealed, kTwoLines + SealedAt(0));
+    WriteFile(next, later);
+    SetModified(next, when);
+    SetModified(sealed, when);
+
+    StartAndEndThread(dir);
+    EXPECT_TRUE(Journals(dir).empty());
+    EXPECT_EQ(ReadFile(dir.path() / "081226_043012.log"),
+              kTwoLines + kClosing + later + "0000000000: " + std::string(kRecoveredLine) + "\r\n");
+}
 
 TEST(HeldJournal, IsLeftAloneByASecondProgramInTheSameFolder)
 {

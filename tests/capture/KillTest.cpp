@@ -4,23 +4,17 @@
 // of the adapter's output that is, is a figure.
 #include <gtest/gtest.h>
 
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <thread>
 
+#include "ProgramRun.h"
 #include "SimSupport.h"
 #include "capture/Unit2.h"
 #include "tests/support/CaptureSupport.h"
 #include "tests/support/CaseNames.h"
-#include "tests/support/ChildProcess.h"
-
-extern char **environ;
 
 namespace {
 
@@ -40,60 +34,6 @@ struct KillCase {
     std::chrono::milliseconds cutEvery;  // with Moment::Cut
     friend void PrintTo(const KillCase &c, std::ostream *os) { *os << c.name; }
 };
-
-// The capture program, running until killed.
-class CaptureProgram {
-public:
-    CaptureProgram(const std::string &folder, const std::string &port, std::chrono::milliseconds cutEvery)
-    {
-        const std::string cut = std::to_string(cutEvery.count());
-        std::string program = VEKTA_CAPTURE_PROGRAM;
-        char *argv[] = {program.data(), const_cast<char *>(folder.c_str()), const_cast<char *>(port.c_str()),
-                        const_cast<char *>(cut.c_str()), nullptr};
-        EXPECT_EQ(::posix_spawn(&pid_, program.c_str(), nullptr, nullptr, argv, environ), 0);
-    }
-    ~CaptureProgram()
-    {
-        if (pid_ > 0)
-            Kill();
-    }
-    // Stopped whole, every thread of it, so that what it left on disk can be
-    // read before it dies: a write under way finishes, no new one begins.
-    void Freeze()
-    {
-        ASSERT_EQ(::kill(pid_, SIGSTOP), 0);
-        int status = 0;
-        ASSERT_TRUE(testing_support::WaitFor([&] { return ::waitpid(pid_, &status, WUNTRACED | WNOHANG) == pid_; }));
-        ASSERT_TRUE(WIFSTOPPED(status));
-    }
-    void Kill()
-    {
-        EXPECT_EQ(::kill(pid_, SIGKILL), 0);
-        const auto status = testing_support::WaitForExit(pid_, testing_support::kDeadline);
-        EXPECT_TRUE(status && WIFSIGNALED(*status) && WTERMSIG(*status) == SIGKILL);
-        pid_ = -1;
-    }
-
-private:
-    pid_t pid_ = -1;
-};
-
-// The lines a folder holds: its logs', in the order written, then its
-// journal's whole lines, which are what recovery can take.
-std::vector<std::string> HeldMessages(const TempDir &dir)
-{
-    auto held = AllLogMessages(dir);
-    for (const auto &entry : fs::directory_iterator(dir.path())) {
-        if (entry.path().extension() != ".journal")
-            continue;
-        std::string text = ReadFile(entry.path());
-        const size_t end = text.rfind("\r\n");
-        text.resize(end == std::string::npos ? 0 : end + 2);
-        const auto lines = LogMessages(text);
-        held.insert(held.end(), lines.begin(), lines.end());
-    }
-    return held;
-}
 
 size_t CountIf(const std::vector<std::string> &lines, bool (*which)(const std::string &))
 {

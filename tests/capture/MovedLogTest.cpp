@@ -32,7 +32,9 @@ TEST(MovedLog, TheJournalSyncsItWhereItWentAndTakesTheNextLines)
 
     const fs::path log = dir.path() / "081226_043012.log";
     WrittenLog written;
-    ASSERT_EQ(AppendLogFile(log.string(), buffer, written), 0u);
+    const std::string sealedPath = journal.Path();
+    const auto seal = [&](uint64_t offset) { return journal.Seal(log.filename().string(), offset); };
+    ASSERT_EQ(AppendLogFile(log.string(), buffer, written, seal), 0u);
     fs::rename(log, uploads.path() / log.filename());
     journal.Restart(std::move(written));
     buffer.Clear();
@@ -46,6 +48,9 @@ TEST(MovedLog, TheJournalSyncsItWhereItWentAndTakesTheNextLines)
     })) << "the journal holds \""
         << ReadFile(journal.Path()) << "\", last failure " << failure;
     EXPECT_EQ(ReadFile(uploads.path() / log.filename()), "0000000000: Open ttyUSB0\r\n");
+    // The sealed journal went once the moved file was durable.
+    EXPECT_NE(journal.Path(), sealedPath);
+    EXPECT_TRUE(WaitFor([&] { return !fs::exists(sealedPath); }));
 }
 
 class MovedLogs : public LoggedRun {};

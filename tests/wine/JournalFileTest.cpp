@@ -1,9 +1,13 @@
 // The journal's file on Windows: held under LockFileEx against a second
-// holder, appended, cut, read back, dated and removed while still held.
+// holder, appended, cut, read back, dated, renamed and removed while still
+// held.
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <fstream>
+
 #include "capture/logstore/JournalFile.h"
+#include "capture/logstore/LogFile.h"
 #include "tests/support/CaptureSupport.h"
 
 namespace {
@@ -47,6 +51,34 @@ TEST(JournalFile, IsHeldAgainstASecondHolderUntilRemoved)
     EXPECT_FALSE(fs::exists(path));
     EXPECT_NE(second.Open(path, false, held), 0u);
     EXPECT_FALSE(held);
+}
+
+// A full disk's log made of the journal: renamed while held, never over an
+// existing file, and appended to as a log once let go.
+TEST(JournalFile, IsRenamedWhileHeldButNeverOverAnotherFile)
+{
+    TempDir dir;
+    const std::string path = (dir.path() / "vektamon-1-1.journal").string();
+    const std::string log = (dir.path() / "101226_081500.log").string();
+    const std::string taken = (dir.path() / "101226_081459.log").string();
+    JournalFile journal;
+    bool held = false;
+    ASSERT_EQ(journal.Open(path, true, held), 0u);
+    ASSERT_EQ(journal.Append("0000000001: a\r\n", 15), 0u);
+    std::ofstream(taken, std::ios::binary) << "another program's";
+
+    EXPECT_NE(journal.Rename(path, taken), 0u);
+    EXPECT_TRUE(fs::exists(path));
+    EXPECT_EQ(ReadFile(taken), "another program's");
+    ASSERT_EQ(journal.Rename(path, log), 0u);
+    EXPECT_FALSE(fs::exists(path));
+    ASSERT_EQ(SyncFolder(dir.path().string() + "\\"), 0u);
+    journal.Close();
+
+    LogBuffer next;
+    next.Add("0000000002", "b");
+    ASSERT_EQ(AppendLogFile(log, next), 0u);
+    EXPECT_EQ(ReadFile(log), "0000000001: a\r\n0000000002: b\r\n");
 }
 
 }  // namespace

@@ -14,8 +14,9 @@
 # native runs the capture library's bench tests (tests/driver); wine runs the
 # Windows build's tests (tests/wine) under Wine in the guest; powercut gives
 # the guest an ext4 disk, cuts its power (SIGKILL to QEMU) while a capture
-# logs onto it, boots it again to recover and check the logs, then captures
-# once more onto a disk that QEMU throttles. Installs what it
+# logs onto it, boots it again to recover and check the logs, and so on for
+# VEKTA_POWER_CUTS cuts (8), then captures once more onto a disk that QEMU
+# throttles. Installs what it
 # needs (Debian 12, as root); the guest's kernel and busybox are taken from
 # their packages with apt-get download into build-driver/guest, once.
 set -euo pipefail
@@ -200,32 +201,50 @@ all_sent() {
   [ "$(frames_sent "$1")" -ge "$flood_frames" ]
 }
 
-# The power cut: asked for by the guest once the capture's first cut has
-# written a log, it comes some seconds later, QEMU killed outright. The file
-# cut, there from the moment of the kill, gets the frames sent some seconds
-# before and by then.
+# Samples the frames KIND's adapter has sent, every quarter second until
+# stopped, so that what it had sent some seconds before a power cut is known.
+watch_sent() {
+  local kind=$1 sent
+  while :; do
+    sent=$(frames_sent "$kind") || return 1
+    echo "$EPOCHREALTIME $sent" >>"$run/sent-history"
+    sleep 0.25
+  done
+}
+
+# The power cut: asked for by the guest at a moment of its choosing, it comes
+# MS ms later, QEMU killed outright. The file cut, there from the moment of
+# the kill, gets the frames sent some seconds before, and by then.
 power_cut() {
-  local kind=$1 sent_before sent_at_cut
+  local kind=$1 ms=$2 killed_at sent_before sent_at_cut
   wait_until 60 "the $kind adapter did not start streaming" streaming "$kind" || return 1
-  sent_before=$(frames_sent "$kind") || return 1
-  sleep "$recovered_before_cut_s"
+  sleep "$(printf '%d.%03d' $((ms / 1000)) $((ms % 1000)))"
   : >"$run/cut"
+  killed_at=$EPOCHREALTIME
   kill -KILL "$qemu_pid"
+  stop_processes "$watcher"
   sent_at_cut=$(frames_sent "$kind") || return 1
-  echo "$sent_before $sent_at_cut" >"$run/cut"
+  sent_before=$(awk -v before="$killed_at" -v s="$recovered_before_cut_s" \
+    '$1 <= before - s { sent = $2 } END { print sent + 0 }' "$run/sent-history" 2>/dev/null || echo 0)
+  echo "$sent_before $sent_at_cut $ms" >"$run/cut"
 }
 
 # Serves the guest's requests on its second serial line: "replug KIND MS"
-# pulls that converter for MS ms and answers "replugged KIND"; "powercut
-# KIND 0" cuts the guest's power a while into KIND's reception; "sent KIND 0"
-# answers "sent KIND" once KIND's adapter has sent all its frames.
+# pulls that converter for MS ms and answers "replugged KIND"; "watch KIND
+# 0" samples what KIND's adapter sends from then on; "powercut KIND MS" cuts
+# the guest's power MS ms later; "sent KIND 0" answers "sent KIND" once
+# KIND's adapter has sent all its frames.
 serve_guest() {
   exec {ctl_in}>"$run/control.in" {ctl_out}<"$run/control.out"
-  local request kind ms
+  local request kind ms watcher=
   while read -r request kind ms <&"$ctl_out"; do
     case $request in
       replug) replug "$kind" "$ms" || return 1 ;;
-      powercut) power_cut "$kind" || return 1 ;;
+      watch)
+        watch_sent "$kind" &
+        watcher=$!
+        ;;
+      powercut) power_cut "$kind" "$ms" || return 1 ;;
       sent)
         wait_until 120 "the $kind adapter did not send its frames" all_sent "$kind" || return 1
         echo "sent $kind" >&"$ctl_in"
@@ -387,17 +406,19 @@ wine_guest_script() {
   } >"$run/guest.sh"
 }
 
-# The power cut and the throttled disk: a line-rate flood whose frames
+# The power cuts and the throttled disk: a line-rate flood whose frames
 # carry their running number, logged onto an ext4 disk of the guest's own.
 flood_ids=500
 flood_frames=20000  # the throttled run's, some 5 s at line rate
 # The journal is synced about once a second; the emulated guest's reception
 # runs some tenths of a second behind the host's sending when the machine is
-# busy, so the host asks for what it sent 3 s before the cut.
+# busy, so a cut must keep what the host sent 3 s before it.
 recovered_before_cut_s=3
-# The capture cuts its log this often: the power cut, 3 s after the first
-# cut, comes seconds before the second, whatever the guest's pace.
-cut_pace_ms=6000
+# Power cuts in one run (VEKTA_POWER_CUTS): every other one right after a log
+# cut (the guest asks as soon as it sees the cut's file, within some tens of
+# milliseconds), the others at a random moment up to one cut pace later.
+power_cuts=${VEKTA_POWER_CUTS:-8}
+cut_pace_ms=2000
 # Each journal flush is a few requests: at two a second it stalls a second or more.
 disk_throttle=throttling.iops-total=2
 # What is still on its way through the converter when the adapter has sent
@@ -442,30 +463,41 @@ boot_with_disk() {
   sims=()
 }
 
+# Boot N: recovery and the check of what boot N-1's power cut left, then,
+# on a fresh log folder, a capture logging onto the disk, its log cut every
+# cut_pace_ms, until the power cut MS ms after the second cut's file is
+# there (so that logs, a sealed journal and the journal hold lines). The
+# last boot only checks.
 # shellcheck disable=SC2016
-# Boot 1: a capture logging onto the disk until the power cut, cut once
-# some seconds before it, so that both a log file and the journal hold lines
-# then. The power cut is asked for once the first cut's log is there.
-capture_until_cut_script() {
+power_cut_script() {
+  local check=$1 ms=$2
   disk_script_start
+  if [ "$check" = check ]; then
+    check_script_lines
+    echo 'rm -rf /mnt/disk/logs'
+    echo 'mkdir /mnt/disk/logs'
+    echo 'sync'
+  fi
+  if [ -z "$ms" ]; then
+    echo 'umount /mnt/disk'
+    return 0
+  fi
+  echo 'echo "watch vekta 0" >/dev/ttyS1'
   printf '%q /mnt/disk/logs/ "/dev/$tty" %d &\n' "$native/tests/capture/vektacapture_program" "$cut_pace_ms"
-  echo 'until ls /mnt/disk/logs/*.log >/dev/null 2>&1; do sleep 0.05; done'
-  echo 'echo "powercut vekta 0" >/dev/ttyS1'
+  echo 'until [ "$(ls /mnt/disk/logs/*.log 2>/dev/null | wc -l)" -ge 2 ]; do sleep 0.01; done'
+  echo "echo \"powercut vekta $ms\" >/dev/ttyS1"
   echo 'wait'
 }
 
-# Boot 2, and the end of the throttled run: recovery, then the check.
-check_script() {
+# The check of a folder that a cut capture left: recovery, then the frames.
+check_script_lines() {
   printf '%q /mnt/disk/logs/ %d\n' "$native/tests/capture/vektacapture_logcheck" "$flood_ids"
-  echo 'sync'
-  echo 'umount /mnt/disk'
 }
 
-recovery_script() {
-  echo 'set -e'
-  echo 'mkdir -p /mnt/disk'
-  echo 'mount -t ext4 /dev/vda /mnt/disk'
-  check_script
+check_script() {
+  check_script_lines
+  echo 'sync'
+  echo 'umount /mnt/disk'
 }
 
 # shellcheck disable=SC2016
@@ -485,43 +517,74 @@ throttled_capture_script() {
   check_script
 }
 
-# Sets status: 0 when both runs held.
-powercut_bench() {
-  cmake --build "$native" -j2 --target vektacapture_program vektacapture_logcheck
-  base=$run
-  capture_until_cut_script >"$base/cut.sh"
-  recovery_script >"$base/recovery.sh"
-  throttled_capture_script >"$base/throttled.sh"
-  traffic=(--flood "$flood_ids" --throttle)
-  new_disk "$base/cut.img"
-  boot_with_disk cut "file=$base/cut.img,if=virtio,format=raw"
-  [ "$status" -eq 0 ] || return 0
-  local sent_before sent_at_cut logged reached
-  read -r sent_before sent_at_cut <"$run/cut"
-  boot_with_disk recovery "file=$base/cut.img,if=virtio,format=raw"
-  [ "$status" -eq 0 ] || return 0
+# The moment of power cut I (from 1): MS ms after the second log cut's file.
+cut_moment_ms() {
+  if [ $(($1 % 2)) -eq 1 ]; then
+    echo 0
+  else
+    echo $((RANDOM % cut_pace_ms))
+  fi
+}
+
+# After the boot that checked cut I: its figure; fails when the check did,
+# or when frames sent recovered_before_cut_s before the cut are missing.
+# Sets worst_lost.
+check_power_cut() {
+  local i=$1 cut_file=$2 sent_before sent_at_cut ms logged reached recovered lost
+  read -r sent_before sent_at_cut ms <"$cut_file"
   logged=$(frames_logged)
   logged=${logged:-0}
   # The log's own loss is what lies past its last frame; a gap that the line
   # left while the port was opened again is reception's, said apart.
   reached=$(sed -n 's/^logcheck: .* up to frame \([0-9]*\);.*/\1/p' "$run/console")
   reached=${reached:-0}
-  echo "[ FIGURE   ] power cut: $sent_at_cut frames sent, $logged logged and recovered," \
-    "$((sent_at_cut - reached)) lines lost ($sent_before sent up to $recovered_before_cut_s s before the cut;" \
-    "$((reached - logged)) lost by reception across reopens)"
-  status=1
-  if ! grep -q '^logcheck: .* 1 recovered logs' "$run/console"; then
-    echo "driver bench: no log recovered after the power cut" >&2
-    return 0
-  fi
+  recovered=$(sed -n 's/^logcheck: .* \([0-9]*\) recovered logs.*/\1/p' "$run/console")
+  lost=$((sent_at_cut - reached))
+  [ "$lost" -le "$worst_lost" ] || worst_lost=$lost
+  echo "[ FIGURE   ] power cut $i, $ms ms after a log cut's file appeared: $sent_at_cut frames sent," \
+    "$logged logged and recovered ($recovered recovered logs), $lost lines lost" \
+    "($(awk -v n="$lost" 'BEGIN { printf "%.2f", n / 5952 }') s of line rate; $((reached - logged)) lost by reception across reopens)"
   if [ "$reached" -lt "$sent_before" ]; then
-    echo "driver bench: frames sent up to $recovered_before_cut_s s before the power cut are missing" >&2
-    return 0
+    echo "driver bench: after power cut $i, frames sent up to $recovered_before_cut_s s before it are missing" >&2
+    return 1
   fi
+}
+
+# Sets status: 0 when every cut and the throttled run held.
+powercut_bench() {
+  cmake --build "$native" -j2 --target vektacapture_program vektacapture_logcheck
+  base=$run
+  traffic=(--flood "$flood_ids" --throttle)
+  new_disk "$base/cut.img"
+  local i ms check=fresh worst_lost=0 moments=()
+  status=0
+  for ((i = 1; i <= power_cuts + 1; i++)); do
+    ms=
+    [ "$i" -gt "$power_cuts" ] || ms=$(cut_moment_ms "$i")
+    power_cut_script "$check" "$ms" >"$base/boot$i.sh"
+    boot_with_disk "boot$i" "file=$base/cut.img,if=virtio,format=raw"
+    [ "$status" -eq 0 ] || return 0
+    if [ "$check" = check ]; then
+      status=1
+      check_power_cut $((i - 1)) "$base/boot$((i - 1))/cut" || return 0
+      status=0
+    fi
+    if [ -n "$ms" ] && [ ! -e "$run/cut" ]; then
+      echo "driver bench: boot $i ended without its power cut" >&2
+      status=1
+      return 0
+    fi
+    [ -z "$ms" ] || moments+=("$ms")
+    check=check
+  done
+  echo "[ FIGURE   ] power cuts: $power_cuts, at ${moments[*]} ms after a log cut's file appeared;" \
+    "worst loss $worst_lost lines ($(awk -v n="$worst_lost" 'BEGIN { printf "%.2f", n / 5952 }') s of line rate)"
+  throttled_capture_script >"$base/throttled.sh"
   traffic=(--flood "$flood_ids" --throttle --frames "$flood_frames")
   new_disk "$base/throttled.img"
   boot_with_disk throttled "file=$base/throttled.img,if=virtio,format=raw,$disk_throttle"
   [ "$status" -eq 0 ] || return 0
+  local logged
   logged=$(frames_logged)
   logged=${logged:-0}
   echo "[ FIGURE   ] throttled disk ($disk_throttle): $flood_frames frames sent, $logged logged," \

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the benchmarks (release) and prints every figure: the capture path
 # through the simulator, the window's status tick, and on the driver bench
-# the bridge's minute of line rate and its CPU beside slcand.
+# the bridge's minute of line rate and its CPU beside slcand, and 24 power cuts.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -12,3 +12,4 @@ echo "machine: $(nproc) cores, $(lscpu | sed -n 's/^Model name: *//p'), $(uname 
 "$build/bench/capture_bench"
 QT_QPA_PLATFORM=offscreen "$build/bench/window_bench" 2>/dev/null
 VEKTABENCH_LINE_RATE_S=60 scripts/driver-bench.sh native --gtest_filter='BridgeLineRate.*'
+VEKTA_POWER_CUTS=24 scripts/driver-bench.sh powercut

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Tests the Windows build as a Windows user gets it, under Wine on a virtual X
 # display (Xvfb, the window manager evilwm, real input through xdotool),
-# against a TRILOX adapter played by the native vektasim behind Wine's COM9
+# against a TRILOX adapter played by the native vektasim behind Wine's COM12
 # (TRILOX, as Wine cannot pulse DTR on a pseudo-terminal):
 #   1. the zip unpacked into a fresh Wine prefix, into a folder with a
 #      Cyrillic name: the window's caption; a capture typed in as an operator
@@ -73,7 +73,7 @@ use_wine_prefix "$work/prefix" "$work/wineboot.out"
 # program's windows with none, so the prefix's processes end first.
 timeout 60 wineserver -w || fail "the Wine prefix's processes did not end after wineboot"
 start_display "$work"
-port=COM9
+port=COM12  # two digits: opened as \\.\COM12, as Windows needs from COM10 on
 wine_port "$port" "$work/trilox-port"
 ln -sfn "$work/trilox-port" "$WINEPREFIX/dosdevices/${port,,}"
 start_simulator "$native" "$work/trilox-port" --kind trilox

@@ -254,6 +254,7 @@ uint32_t Journal::EnsureOpen()
         return code;
     file_ = std::move(file);
     wholeBytes_ = 0;
+    tornTail_ = false;
     durableBytes_ = 0;
     dirty_ = true;
     return 0;

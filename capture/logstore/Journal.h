@@ -23,7 +23,9 @@
 // its log file does not hold: a kill or a power cut at any moment of a write
 // gives neither a loss nor a line twice. A sync that fails is never trusted
 // again: its sealed journal stays for recovery. A generation count keeps a
-// batch taken before the Restart out of the new file.
+// batch taken before the Restart out of the new file. A log write that
+// fails for want of space makes the journal's file the log (BecomeLog); only
+// there does the capture thread wait for a sync, the disk being full anyway.
 #pragma once
 
 #include <atomic>

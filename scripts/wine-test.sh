@@ -2,8 +2,8 @@
 # Cross-builds the capture library and its tests for 64-bit Windows with
 # mingw-w64 and runs them under Wine, against two simulated adapters that run
 # natively behind Wine's COM5 (VEKTA) and COM6 (TRILOX), the first also
-# listed as COM12, and a third behind COM7 that is killed and started again
-# mid-reception. Installs mingw-w64, Wine and the rest when missing (as
+# listed as COM12, a flooding one behind COM8 for the build's pace, and a
+# third behind COM7 that is killed and started again mid-reception. Installs mingw-w64, Wine and the rest when missing (as
 # root, Debian 12). Arguments go to the test program, e.g.
 # --gtest_filter='FullCapture*'.
 set -euo pipefail
@@ -56,6 +56,16 @@ listed_port=COM12
 wine_port "$listed_port" "$run/vekta-port"
 ln -sfn "$run/vekta-port" "$WINEPREFIX/dosdevices/${listed_port,,}"
 export VEKTAMON_TEST_LISTED_PORT=$listed_port
+# A flooding TRILOX adapter: the Windows build's pace, a figure beside the
+# Linux build's (tests/capture/FloodRateTest.cpp) in the same run.
+flood_port=COM8
+wine_port "$flood_port" "$run/flood-port"
+ln -sfn "$run/flood-port" "$WINEPREFIX/dosdevices/${flood_port,,}"
+export VEKTAMON_TEST_FLOOD_PORT=$flood_port VEKTAMON_TEST_FLOOD_FRAMES=100000
+"$out/native/sim/vektasim" --kind trilox --link "$run/flood-port" --flood 500 --frames "$VEKTAMON_TEST_FLOOD_FRAMES" \
+  >"$run/flood.out" 2>&1 &
+sims+=("$!")
+wait_for_file "$run/flood-port" "$!"
 # Wine's device manager reads the Ports key as it starts: the ports are in
 # the system's device list only from the next start of Wine on.
 wineserver -w

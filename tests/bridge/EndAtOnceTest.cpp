@@ -25,10 +25,11 @@ using testing_support::TempDir;
 using testing_support::WaitFor;
 namespace fs = std::filesystem;
 
-std::optional<fs::path> JournalIn(const fs::path &folder)
+// The journal, once it holds received frames: what the end at once must keep.
+std::optional<fs::path> JournalWithFramesIn(const fs::path &folder)
 {
     for (const auto &entry : fs::directory_iterator(folder))
-        if (entry.path().extension() == ".journal" && entry.file_size() > 0)
+        if (entry.path().extension() == ".journal" && ReadFile(entry.path()).find("RxD(CAN): ") != std::string::npos)
             return entry.path();
     return std::nullopt;
 }
@@ -52,7 +53,7 @@ TEST_P(EndAtOnceTest, SecondSignalEndsAtOnceWhileTheFirstWaitsOnAFrozenLogFolder
     bridge.emplace(std::vector<std::string>{"--candump", "--can-log", "--log-dir", logs.string(), options.linkPath},
                    dir.path().string());
     std::optional<fs::path> journal;
-    ASSERT_TRUE(WaitFor([&] { return (journal = JournalIn(logs)).has_value(); })) << bridge->Err();
+    ASSERT_TRUE(WaitFor([&] { return (journal = JournalWithFramesIn(logs)).has_value(); })) << bridge->Err();
 
     ASSERT_TRUE(disk.Freeze()) << disk.Error();
     bridge->Signal(signalNumber);

@@ -155,9 +155,26 @@ start_display() {
   DISPLAY=":$(cat "$work/display")"
   export DISPLAY
   mkdir -p "$work/wm"
-  HOME="$work/wm" evilwm -fn fixed --bind "Control+Alt+Escape=delete" 2>"$work/wm.err" &
-  pids+=("$!")
-  wait_until 30 "the window manager did not start" sh -c "xprop -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id'"
+  # A window manager that dies as it starts (seen once in many runs, with no
+  # trace left) is started again; one that runs but never takes the screen
+  # fails with what it and Xvfb said.
+  local attempt deadline
+  for attempt in 1 2 3; do
+    HOME="$work/wm" evilwm -fn fixed --bind "Control+Alt+Escape=delete" 2>>"$work/wm.err" &
+    pids+=("$!")
+    deadline=$((SECONDS + 30))
+    until xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; do
+      kill -0 "${pids[-1]}" 2>/dev/null || break
+      if [ $SECONDS -ge $deadline ]; then
+        echo "$script_name: the window manager did not take the screen (waited 30 s): $(cat "$work/wm.err" "$work/xvfb.err")" >&2
+        return 1
+      fi
+      sleep 0.1
+    done
+    kill -0 "${pids[-1]}" 2>/dev/null && return 0
+    echo "$script_name: the window manager ended as it started (attempt $attempt): $(cat "$work/wm.err")" >&2
+  done
+  return 1
 }
 
 # click WINDOW X Y: a real button-1 click at client coordinates of the window.

@@ -122,8 +122,13 @@ TEST_F(DiskFull, LinesAreKeptThenCountedAndTheLossIsReportedOnceSpaceIsBack)
     }
     EXPECT_EQ(failures, 1u);  // one for the whole stretch of failed writes
     EXPECT_EQ(lostNoted, lost);
-    EXPECT_EQ(logged + lost, kFloodFrames);
-    EXPECT_EQ(next + unaccounted, kFloodFrames) << "the last lines lost are not noted after the last kept";
+    // The lines lost are the frames missing and, at most, the few lines that
+    // said a write failed while memory was full (once for each stretch of
+    // failures, of the log and of the journal).
+    constexpr uint64_t kFailureLinesAtMost = 4;
+    EXPECT_GE(logged + lost, kFloodFrames);
+    EXPECT_LE(logged + lost, kFloodFrames + kFailureLinesAtMost);
+    EXPECT_GE(next + unaccounted, kFloodFrames) << "the last lines lost are not noted after the last kept";
 
     // Logging goes on after the loss: a new stretch with every later frame.
     size_t afterLogged = 0;

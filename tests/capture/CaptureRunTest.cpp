@@ -34,6 +34,10 @@ TEST_F(CaptureRun, MissingPortIsRetriedEvery300MsUntilItAppears)
     thread.Start();
     EXPECT_TRUE(WaitFor([] { return CaptureControl.sysError.load() == ENOENT; }));
     EXPECT_NE(CaptureControl.state.load(), CaptureState::kReceiving);
+    // Two more pauses after a failure was seen: the port is found missing
+    // twice at least, however slowly this thread saw the first failure.
+    const uint32_t seenMs = time.clock.Milliseconds();
+    ASSERT_TRUE(WaitFor([&] { return time.clock.Milliseconds() - seenMs >= 2 * 300; }));
 
     auto options = Quiet();
     options.linkPath = port;

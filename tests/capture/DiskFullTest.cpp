@@ -35,9 +35,7 @@ TEST_F(DiskFull, LinesAreKeptThenCountedAndTheLossIsReportedOnceSpaceIsBack)
     constexpr uint32_t kAfterFrames = 1000;
 
     Tmpfs disk(logs.path(), "96m");
-    ASSERT_TRUE(disk.mounted()) << "cannot mount a tmpfs for the test (it needs root): " << disk.error();
-    const fs::path ballast = logs.path() / "ballast";
-    ASSERT_TRUE(WriteBallast(ballast, disk.FreeBytes() - kRoomLeft));
+    ASSERT_TRUE(disk.FillLeaving(kRoomLeft));
 
     vektasim::Options options;
     options.traffic = vektasim::Traffic::Flood;
@@ -57,14 +55,14 @@ TEST_F(DiskFull, LinesAreKeptThenCountedAndTheLossIsReportedOnceSpaceIsBack)
     EXPECT_GT(lost, 0u);
     EXPECT_EQ(CaptureControl.state.load(), CaptureState::kReceiving);
     for (const auto &file : fs::directory_iterator(logs.path())) {
-        if (file.path() != ballast && file.path().extension() != ".journal") {
+        if (file.path() != disk.ballast() && file.path().extension() != ".journal") {
             // Only a journal made the log: whole lines, never a half-written file.
             const std::string text = ReadFile(file.path());
             EXPECT_TRUE(text.ends_with("\r\n")) << file.path() << " holds " << text.size() << " bytes";
         }
     }
 
-    ASSERT_TRUE(fs::remove(ballast));
+    ASSERT_TRUE(disk.RemoveBallast());
     ASSERT_TRUE(WaitFor([] { return CaptureControl.sysError.load() == 0; }));
     std::vector<vektasim::CanFrame> after(kAfterFrames);
     for (uint32_t i = 0; i < kAfterFrames; ++i) {

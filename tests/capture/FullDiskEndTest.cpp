@@ -45,9 +45,7 @@ TEST_P(FullDiskEnd, KeepsEveryLineTheDiskHeldForTheNextStart)
     constexpr auto kCutEvery = 300ms;
     const FullEndCase &c = GetParam();
     Tmpfs disk(logs.path(), "4m");
-    ASSERT_TRUE(disk.mounted()) << "cannot mount a tmpfs for the test (it needs root): " << disk.error();
-    const fs::path ballast = logs.path() / "ballast";
-    ASSERT_TRUE(WriteBallast(ballast, disk.FreeBytes() - kRoomLeft));
+    ASSERT_TRUE(disk.FillLeaving(kRoomLeft));
 
     vektasim::Options options;
     options.traffic = vektasim::Traffic::Flood;
@@ -87,7 +85,7 @@ TEST_P(FullDiskEnd, KeepsEveryLineTheDiskHeldForTheNextStart)
     ASSERT_FALSE(held.empty());
 
     // Space is back: the next start recovers what the folder held.
-    ASSERT_TRUE(fs::remove(ballast));
+    ASSERT_TRUE(disk.RemoveBallast());
     PrepareControl(CaptureControl, logs, "ttyNONE");
     {
         CaptureThread next;

@@ -343,9 +343,7 @@ TEST(JournalDiskFull, FailureIsReportedReceptionGoesOnAndTheLinesAreWrittenOnceS
     constexpr uint64_t kRoomLeft = 16 << 10;  // less than a second of lines at line rate
     TempDir logs;
     Tmpfs disk(logs.path(), "4m");
-    ASSERT_TRUE(disk.mounted()) << "cannot mount a tmpfs for the test (it needs root): " << disk.error();
-    const fs::path ballast = logs.path() / "ballast";
-    ASSERT_TRUE(WriteBallast(ballast, disk.FreeBytes() - kRoomLeft));
+    ASSERT_TRUE(disk.FillLeaving(kRoomLeft));
 
     vektasim::Options options;
     options.traffic = vektasim::Traffic::Flood;
@@ -360,7 +358,7 @@ TEST(JournalDiskFull, FailureIsReportedReceptionGoesOnAndTheLinesAreWrittenOnceS
     ASSERT_TRUE(WaitFor([tabled] { return TabledFrames() > tabled + 1000; }));  // reception goes on
     EXPECT_EQ(CaptureControl.state.load(), CaptureState::kReceiving);
 
-    ASSERT_TRUE(fs::remove(ballast));
+    ASSERT_TRUE(disk.RemoveBallast());
     ASSERT_TRUE(WaitFor([] { return CaptureControl.sysError.load() == 0; }));
     // The journal catches up: every line so far, the failure's own too.
     ASSERT_TRUE(WaitFor([&] {

@@ -32,8 +32,18 @@ public:
             EXPECT_EQ(::umount2(at_.c_str(), MNT_DETACH), 0) << std::strerror(errno);
         }
     }
-    bool mounted() const { return mounted_; }
-    const std::string &error() const { return error_; }
+    // The tmpfs mounted and filled with ballast but for roomBytes.
+    ::testing::AssertionResult FillLeaving(uint64_t roomBytes) const
+    {
+        if (!mounted_)
+            return ::testing::AssertionFailure() << "cannot mount a tmpfs for the test (it needs root): " << error_;
+        if (!WriteBallast(ballast(), FreeBytes() - roomBytes))
+            return ::testing::AssertionFailure() << "cannot write the ballast " << ballast();
+        return ::testing::AssertionSuccess();
+    }
+    std::filesystem::path ballast() const { return at_ / "ballast"; }
+    // Space back.
+    bool RemoveBallast() const { return std::filesystem::remove(ballast()); }
     uint64_t FreeBytes() const
     {
         struct statvfs info {};
@@ -42,20 +52,20 @@ public:
     }
 
 private:
+    static bool WriteBallast(const std::filesystem::path &path, uint64_t bytes)
+    {
+        std::ofstream out(path, std::ios::binary);
+        const std::string chunk(1 << 20, 'b');
+        for (; bytes >= chunk.size(); bytes -= chunk.size())
+            out.write(chunk.data(), static_cast<std::streamsize>(chunk.size()));
+        out.write(chunk.data(), static_cast<std::streamsize>(bytes));
+        out.close();
+        return static_cast<bool>(out);
+    }
+
     std::filesystem::path at_;
     bool mounted_ = false;
     std::string error_;
 };
-
-inline bool WriteBallast(const std::filesystem::path &path, uint64_t bytes)
-{
-    std::ofstream out(path, std::ios::binary);
-    const std::string chunk(1 << 20, 'b');
-    for (; bytes >= chunk.size(); bytes -= chunk.size())
-        out.write(chunk.data(), static_cast<std::streamsize>(chunk.size()));
-    out.write(chunk.data(), static_cast<std::streamsize>(bytes));
-    out.close();
-    return static_cast<bool>(out);
-}
 
 }  // namespace testing_support

@@ -317,8 +317,12 @@ TEST_F(LiveJournal, HoldsTheLinesSinceTheLastWriteAndGoesAtTheEnd)
     ASSERT_TRUE(WaitFor([] { return CaptureControl.flags.load() == FlagWord::kStart; }));
     ASSERT_EQ(dir.LogFiles().size(), 1u);
     const std::string firstFile = ReadFile(dir.LogFiles().front());
-    // Emptied by the cut, then the next stretch, which opens with the "Continue" lines.
-    ASSERT_TRUE(WaitFor([&] { return LogMessages(JournalHead()).size() > 3; }));
+    // The cut's sealed journal goes once the file is durable; the next
+    // stretch's journal opens with the "Continue" lines.
+    ASSERT_TRUE(WaitFor([&] {
+        const auto head = LogMessages(JournalHead());
+        return head.size() > 3 && head.front().rfind("Continue ", 0) == 0;
+    }));
     const std::string stretch = JournalText();
     EXPECT_EQ(LogMessages(stretch).front().rfind("Continue ", 0), 0u);
     EXPECT_EQ(firstFile.find(stretch.substr(0, 200)), std::string::npos);
@@ -330,8 +334,9 @@ TEST_F(LiveJournal, HoldsTheLinesSinceTheLastWriteAndGoesAtTheEnd)
     std::string written;
     for (const auto &file : dir.LogFiles())
         written += ReadFile(file);
-    EXPECT_EQ(written.find(stretch), firstFile.size()) << "the stretch is not where the file continues";
-    EXPECT_TRUE(JournalText().empty());
+    EXPECT_EQ(written.compare(firstFile.size(), stretch.size(), stretch), 0)
+        << "the stretch is not where the file continues";
+    EXPECT_TRUE(WaitFor([&] { return JournalText().empty(); })) << "the sealed journal stayed";
     EXPECT_GT(framesBeforeCut, 0);
 
     ASSERT_TRUE(thread.End());

@@ -27,7 +27,11 @@ std::vector<LogLine> LogLines(const std::string &fileText)
     while (pos < fileText.size()) {
         const size_t end = fileText.find("\r\n", pos);
         const std::string line = fileText.substr(pos, end - pos);
-        if (line.size() >= kMessageStart)
+        const bool stamped =
+            line.size() >= kMessageStart &&
+            std::all_of(line.begin(), line.begin() + kStampDigits, [](char c) { return c >= '0' && c <= '9'; }) &&
+            line.compare(kStampDigits, 2, ": ") == 0;
+        if (stamped)
             lines.push_back(
                 {static_cast<uint32_t>(std::stoul(line.substr(0, kStampDigits))), line.substr(kMessageStart)});
         else

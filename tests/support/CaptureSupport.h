@@ -17,7 +17,8 @@
 namespace testing_support {
 
 std::string ReadFile(const std::filesystem::path &path);
-// The lines of a log file (split at CR LF), each its stamp and its message.
+// The lines of a log file (split at CR LF), each its stamp and its message;
+// a line with no stamp (a sealed journal's last) is all message, stamp 0.
 struct LogLine {
     uint32_t stampMs = 0;
     std::string message;

@@ -2,22 +2,27 @@
 # The test command. Installs what is needed, then runs each stage in turn:
 #   format         shellcheck over the scripts, clang-format over the sources
 #   asan           the suite under AddressSanitizer+UBSan (a shorter soak)
-#   tsan           the suite under ThreadSanitizer (a shorter soak)
 #   plain          the suite plainly, built as the Debian package is built
 #   package        the package from the plain build: lintian, apt, its window
 #                  driven as a user would (scripts/package-test.sh)
+#   driver-native  the driver bench in a QEMU guest: the capture and the
+#                  bridge on the kernel's own USB serial driver
+#   powercut       a capture logging onto the guest's disk through a power
+#                  cut, and onto a throttled disk
+#   tsan           the suite under ThreadSanitizer (a shorter soak)
 #   wine           the Windows build of the capture library under Wine
 #   windows        the whole Windows program, zipped and installed, driven
 #                  under Wine on Xvfb (scripts/windows-test.sh)
-#   driver-native  the driver bench in a QEMU guest: the capture and the
-#                  bridge on the kernel's own USB serial driver
-#   driver-wine    the Windows build there, under Wine
-#   powercut       a capture logging onto the guest's disk through a power
-#                  cut, and onto a throttled disk
+#   driver-wine    the driver bench's Windows build, under Wine in the guest
 #   fuzz           each fuzz target for 30 s
 #
 #   scripts/test.sh              every stage
 #   scripts/test.sh plain wine   only those, in that order
+#
+# The stages' builds run beside them, one after another at the lowest
+# priority (scripts/build-stages.sh): a stage waits only for its own build.
+# The order puts the guest's stages, which keep one core busy, beside the
+# last builds.
 #
 # The last line is "vektamon: N passed, 0 failed" (the cases passed in the
 # JUnit reports of ctest, the package test and the Wine tests; the driver
@@ -28,7 +33,7 @@ cd "$(dirname "$0")/.."
 source scripts/lib.sh
 repo=$PWD
 
-all_stages=(format asan tsan plain package wine windows driver-native driver-wine powercut fuzz)
+all_stages=(format asan plain package driver-native powercut tsan wine windows driver-wine fuzz)
 stages=("$@")
 [ ${#stages[@]} -gt 0 ] || stages=("${all_stages[@]}")
 for s in "${stages[@]}"; do
@@ -47,15 +52,17 @@ stage=
 failed_tests=
 started=$SECONDS
 passed=0
+builder=
 
-# The last line of a failed run says where it failed.
-report_failure() {
+# The last line of a failed run says where it failed; the builds stop with it.
+finish() {
   local status=$?
+  [ -z "$builder" ] || kill -- -"$builder" 2>/dev/null || true
   if [ "$status" -ne 0 ] && [ -n "$stage" ]; then
     echo "vektamon: FAILED in stage $stage after $((SECONDS - started)) s${failed_tests:+: $failed_tests}"
   fi
 }
-trap report_failure EXIT
+trap finish EXIT
 
 count_passed() {
   local count
@@ -63,11 +70,22 @@ count_passed() {
   passed=$((passed + count))
 }
 
+# Waits for the builder to be done with this stage and shows its build.
+await_build() {
+  local built status seconds log="build-test/build-$stage.log"
+  read -r -u 8 built status seconds || { failed_tests="its build: the builder ended early"; return 1; }
+  [ "$built" = "$stage" ] || { failed_tests="its build: the builder built $built instead"; return 1; }
+  [ ! -f "$log" ] || cat "$log"
+  [ "$status" -eq 0 ] || { failed_tests="its build ($log)"; return 1; }
+  [ ! -f "$log" ] || echo "=== stage $stage built in $seconds s, beside the stages before it"
+}
+
 # Runs one stage, timed; a failure leaves its failed tests in failed_tests.
 run_stage() {
   stage=$1
-  local at=$SECONDS
   echo "=== stage $stage"
+  await_build
+  local at=$SECONDS
   "stage_${stage//-/_}"
   echo "=== stage $stage passed in $((SECONDS - at)) s"
 }
@@ -83,14 +101,6 @@ run_ctest() {
   count_passed "$dir/ctest.xml"
 }
 
-sanitized_suite() {
-  local dir=$1
-  shift
-  cmake -S . -B "$dir" -G Ninja -DVEKTA_WERROR=ON "$@" >/dev/null
-  cmake --build "$dir" -j2
-  VEKTA_SOAK_SECONDS=$sanitized_soak_s run_ctest "$dir"
-}
-
 # A JUnit report's failed cases, for the last line.
 junit_failures() {
   failed_tests=$(scripts/junit-passed.py --failed "$1" 2>/dev/null || true)
@@ -103,23 +113,9 @@ stage_format() {
   echo "clang-format: sources as .clang-format has them"
 }
 
-# Line tables (-g1) are all a sanitizer's report needs; full debug
-# information costs the optimised build a third more time.
-stage_asan() {
-  sanitized_suite build-test/asan -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG=-g1 \
-    -DVEKTA_SANITIZE=address,undefined
-}
-
-stage_tsan() {
-  sanitized_suite build-test/tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O2 -g1 -DNDEBUG" \
-    -DVEKTA_SANITIZE=thread
-}
-
-stage_plain() {
-  package_configure build-test/plain -DVEKTA_TESTS=ON
-  cmake --build build-test/plain -j2
-  run_ctest build-test/plain
-}
+stage_asan() { VEKTA_SOAK_SECONDS=$sanitized_soak_s run_ctest build-test/asan; }
+stage_tsan() { VEKTA_SOAK_SECONDS=$sanitized_soak_s run_ctest build-test/tsan; }
+stage_plain() { run_ctest build-test/plain; }
 
 stage_package() {
   local report=build-test/package-test.xml
@@ -139,7 +135,8 @@ stage_wine() {
 stage_windows() {
   local report=build-test/windows-test.xml
   rm -f "$report"
-  VEKTA_JUNIT="$repo/$report" scripts/windows-test.sh || { junit_failures "$report"; return 1; }
+  VEKTA_WINDOWS_ARTEFACTS=build-test/windows-artefacts VEKTA_JUNIT="$repo/$report" scripts/windows-test.sh ||
+    { junit_failures "$report"; return 1; }
   count_passed "$report"
 }
 
@@ -163,6 +160,10 @@ stage_fuzz() {
 }
 
 scripts/install-deps.sh
+mkdir -p build-test
+# Its own process group, so that a failure stops its compilers too.
+exec 8< <(exec setsid nice -n 19 scripts/build-stages.sh "${stages[@]}")
+builder=$!
 for s in "${stages[@]}"; do
   run_stage "$s"
 done

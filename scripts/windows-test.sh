@@ -17,7 +17,8 @@
 #      nothing new in Program Files, silent uninstall leaving the profile.
 # Screenshots of the running window go to build-windows/screenshots for a
 # person to look at. With VEKTA_JUNIT set, the passed cases are also reported
-# in that JUnit XML file. Builds the artefacts with scripts/windows-package.sh.
+# in that JUnit XML file. Builds the artefacts with scripts/windows-package.sh,
+# or takes those it built before from the file VEKTA_WINDOWS_ARTEFACTS names.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/lib.sh
@@ -29,7 +30,11 @@ planned_cases=(portable-capture vektalog-exe off-screen-place session-end taskki
 
 scripts/install-deps.sh cmake ninja-build g++ wine wine64 xvfb xauth evilwm xdotool x11-apps netpbm unzip
 
-mapfile -t artefacts < <(scripts/windows-package.sh)
+if [ -n "${VEKTA_WINDOWS_ARTEFACTS:-}" ]; then
+  mapfile -t artefacts <"$VEKTA_WINDOWS_ARTEFACTS"
+else
+  mapfile -t artefacts < <(scripts/windows-package.sh)
+fi
 zip=${artefacts[0]}
 setup=${artefacts[1]}
 version=$(sed -n 's/^project(vektamon VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)

@@ -3,9 +3,10 @@
 # mingw-w64 and runs them under Wine, against two simulated adapters that run
 # natively behind Wine's COM5 (VEKTA) and COM6 (TRILOX), the first also
 # listed as COM12, a flooding one behind COM8 for the build's pace, and a
-# third behind COM7 that is killed and started again mid-reception. Installs mingw-w64, Wine and the rest when missing (as
-# root, Debian 12). Arguments go to the test program, e.g.
-# --gtest_filter='FullCapture*'.
+# third behind COM7 that is killed and started again mid-reception. Installs
+# mingw-w64, Wine and the rest when missing (as root, Debian 12). Arguments
+# go to the test program, e.g. --gtest_filter='FullCapture*'; --build-only
+# builds and runs nothing.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/lib.sh
@@ -21,6 +22,7 @@ cmake --build "$out/native" -j2 --target vektasim
 echo "=== capture library and tests (mingw-w64)"
 cmake -S tests/wine -B "$out/mingw" -G Ninja -DVEKTA_WERROR=ON -DCMAKE_TOOLCHAIN_FILE="$repo/cmake/mingw-w64.cmake" >/dev/null
 cmake --build "$out/mingw" -j2
+[ "${1:-}" != --build-only ] || exit 0
 
 run="$out/run"
 rm -rf "$run"

@@ -12,7 +12,7 @@ namespace {
 
 using testing_support::TempDir;
 
-constexpr char kPort[] = "@PORT@";
+using bridge_test::kPort;
 constexpr char kSettings[] = "@SET@";
 
 struct BadInput {

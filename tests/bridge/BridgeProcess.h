@@ -11,6 +11,9 @@
 
 namespace bridge_test {
 
+// Stands in a case's arguments for the simulator's port, known only once it runs.
+inline constexpr char kPort[] = "@PORT@";
+
 class BridgeProcess {
 public:
     // args without the program; outFd >= 0 takes standard output instead of a file.

@@ -13,7 +13,7 @@ namespace {
 
 using testing_support::TempDir;
 
-constexpr char kPort[] = "@PORT@";
+using bridge_test::kPort;
 constexpr char kMissing[] = "vkmissing0";
 const std::string kLoRefused =
     "vektacand: lo is an interface of no link kind, not a vcan: frames written to it could reach a real bus; "

@@ -34,14 +34,6 @@ constexpr uint64_t kQuietFrames = 20;
 // The file the candump lines go to takes this much, then no more.
 constexpr rlim_t kFileLimitBytes = 256 * 1024;
 
-size_t Count(const std::string &text, const std::string &part)
-{
-    size_t count = 0;
-    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
-        ++count;
-    return count;
-}
-
 struct Pipe {
     int fds[2] = {-1, -1};
     // Close-on-exec, so that no child holds an end it was not given.
@@ -143,7 +135,7 @@ TEST(FullOutputTest, NoSpaceIsSaidOnceAndTheRunGoesOn)
     bridge.Signal(SIGTERM);
     ASSERT_EQ(bridge.WaitExit(kHangGuard), 0) << bridge.Err();
     const std::string err = bridge.Err();
-    EXPECT_EQ(Count(err, "standard output: dropping frames: No space left on device\n"), 1u) << err;
+    EXPECT_EQ(Occurrences(err, "standard output: dropping frames: No space left on device\n"), 1u) << err;
     EXPECT_NE(err.find("standard output: 0 forwarded, "), std::string::npos) << err;
     EXPECT_EQ(err.find("standard output: 0 forwarded, 0 dropped"), std::string::npos) << err;
 }
@@ -185,13 +177,13 @@ TEST(FullOutputTest, LinesComeAgainOnceTheFileTakesThem)
     bridge.Signal(SIGTERM);
     ASSERT_EQ(bridge.WaitExit(kHangGuard), 0) << bridge.Err();
     const std::string err = bridge.Err();
-    EXPECT_EQ(Count(err, "standard output: dropping frames: File too large\n"), 1u) << err;
+    EXPECT_EQ(Occurrences(err, "standard output: dropping frames: File too large\n"), 1u) << err;
     const std::string lines = ReadFile(file);
     ASSERT_GT(lines.size(), size_t(kFileLimitBytes));
     std::istringstream in(lines);
     size_t number = 0;
     for (std::string line; std::getline(in, line); ++number)
-        ASSERT_TRUE(line.starts_with("(") && line.find(") can0 ") == 18 && Count(line, "#") == 1)
+        ASSERT_TRUE(line.starts_with("(") && line.find(") can0 ") == 18 && Occurrences(line, "#") == 1)
             << "line " << number << ": " << line;
     EXPECT_EQ(lines.back(), '\n');
 }

@@ -20,14 +20,6 @@ namespace {
 using namespace testing_support;
 using bridge_test::BridgeProcess;
 
-size_t Count(const std::string &text, const std::string &part)
-{
-    size_t count = 0;
-    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
-        ++count;
-    return count;
-}
-
 // A file the window wrote: TRILOX, sample point 75, SJW 10, group 1 29-bit,
 // "Adapter LOG" on, 250 kbit/s, RTO 500.
 TEST(SettingsFileTest, RunsTheWindowsSetUpWithOptionsOnTop)
@@ -68,10 +60,10 @@ TEST(UnplugTest, FramesResumeAfterTheAdapterComesBack)
     ASSERT_TRUE(WaitFor([&] { return bridge.OutLines() > 10; })) << bridge.Err();
 
     simulator.Unplug();
-    ASSERT_TRUE(WaitFor([&] { return Count(bridge.Err(), "trying again every 300 ms") == 1; })) << bridge.Err();
+    ASSERT_TRUE(WaitFor([&] { return Occurrences(bridge.Err(), "trying again every 300 ms") == 1; })) << bridge.Err();
     const size_t before = bridge.OutLines();
     ASSERT_TRUE(simulator.Replug(error)) << error;
-    ASSERT_TRUE(WaitFor([&] { return Count(bridge.Err(), "receiving") == 2 && bridge.OutLines() > before + 10; }))
+    ASSERT_TRUE(WaitFor([&] { return Occurrences(bridge.Err(), "receiving") == 2 && bridge.OutLines() > before + 10; }))
         << bridge.Err();
     bridge.Signal(SIGTERM);
     ASSERT_EQ(bridge.WaitExit(), 0) << bridge.Err();
@@ -81,8 +73,8 @@ TEST(UnplugTest, FramesResumeAfterTheAdapterComesBack)
     EXPECT_NE(err.find("closed " + options.linkPath + ": No such file or directory\nvektacand: trying again"),
               std::string::npos)
         << err;
-    EXPECT_EQ(Count(err, "initialising the adapter"), 2u) << err;
-    EXPECT_EQ(Count(err, "receiving"), 2u) << err;
+    EXPECT_EQ(Occurrences(err, "initialising the adapter"), 2u) << err;
+    EXPECT_EQ(Occurrences(err, "receiving"), 2u) << err;
     EXPECT_NE(err.find(" forwarded, 0 dropped"), std::string::npos) << err;
 }
 

@@ -73,14 +73,14 @@ struct SinkCase {
     std::vector<vektasim::CanFrame> frames;
 };
 
-std::string CaseName(const SinkCase &c)
+std::string SinkCaseName(const SinkCase &c)
 {
     return c.kind == vektasim::Kind::Trilox ? "Trilox" : c.group1Extended ? "Vekta29" : "Vekta11";
 }
 
 void PrintTo(const SinkCase &c, std::ostream *out)
 {
-    *out << CaseName(c);
+    *out << SinkCaseName(c);
 }
 
 const SinkCase kSinkCases[] = {
@@ -138,7 +138,7 @@ TEST_P(FrameSinkTest, GetsEveryFrameMarkedAndTimedAndEveryState)
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, FrameSinkTest, ::testing::ValuesIn(kSinkCases),
-                         [](const auto &info) { return CaseName(info.param); });
+                         [](const auto &info) { return SinkCaseName(info.param); });
 
 TEST_F(LoggedRun, SinkHearsAFailedOpenWithItsError)
 {

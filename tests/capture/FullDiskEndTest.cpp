@@ -22,8 +22,6 @@ using namespace testing_support;
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-constexpr std::string_view kRecoveredLine = "Capture ended unexpectedly; log lines recovered";
-
 enum class End { Close, Terminate, Kill };
 
 struct FullEndCase {

@@ -27,15 +27,6 @@ namespace {
 using namespace testing_support;
 namespace fs = std::filesystem;
 
-constexpr std::string_view kRecoveredLine = "Capture ended unexpectedly; log lines recovered";
-
-void WriteFile(const fs::path &path, const std::string &text)
-{
-    std::ofstream out(path, std::ios::binary);
-    out << text;
-    ASSERT_TRUE(out.good()) << path;
-}
-
 // Sets a file's last change to a local date and time, as a crashed program
 // leaves its journal.
 void SetModified(const fs::path &path, const LocalDateTime &t)

@@ -22,7 +22,6 @@ using namespace testing_support;
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-constexpr std::string_view kRecoveredLine = "Capture ended unexpectedly; log lines recovered";
 constexpr double kLineRateFramesPerSecond = 5952;  // 14-byte messages at 833333 bit/s
 
 enum class Moment { Initialisation, Reception, Cut };

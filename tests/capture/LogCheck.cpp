@@ -21,8 +21,6 @@ namespace {
 using namespace testing_support;
 namespace fs = std::filesystem;
 
-constexpr std::string_view kRecoveredLine = "Capture ended unexpectedly; log lines recovered";
-
 // A capture thread that runs nothing: started and ended at once.
 bool StartAndEndThread(const std::string &folder)
 {

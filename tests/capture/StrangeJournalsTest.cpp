@@ -31,13 +31,6 @@ constexpr uint64_t kSparseBytes = uint64_t{1} << 30;
 constexpr size_t kNulBytes = 64 << 10;
 const std::string kForeignLines = "0000000000: Open elsewhere\r\n0000000010: not ours\r\n";
 
-void WriteFile(const fs::path &path, const std::string &text)
-{
-    std::ofstream out(path, std::ios::binary);
-    out << text;
-    ASSERT_TRUE(out.good()) << path;
-}
-
 // What a folder entry is and holds, without following a link.
 struct Entry {
     ino_t inode = 0;

@@ -14,8 +14,6 @@ namespace {
 using namespace simtest;
 using vektasim::CanFrame;
 
-const std::string kTraces = VEKTA_TRACES_DIR;
-
 std::string WriteTrace(const TempDir &dir, const std::string &text)
 {
     const std::string path = (dir.path() / "trace.log").string();

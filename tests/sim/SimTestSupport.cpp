@@ -1,5 +1,7 @@
 #include "SimTestSupport.h"
 
+#include <gtest/gtest.h>
+
 #include <asm/termbits.h>
 #include <fcntl.h>
 #include <poll.h>
@@ -13,6 +15,14 @@
 #include "tests/support/ExpectedWire.h"
 
 namespace simtest {
+
+std::unique_ptr<vektasim::Simulator> Start(const vektasim::Options &options)
+{
+    auto sim = std::make_unique<vektasim::Simulator>(options);
+    std::string error;
+    EXPECT_TRUE(sim->Start(error)) << error;
+    return sim;
+}
 
 namespace {
 

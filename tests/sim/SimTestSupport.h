@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -23,6 +24,11 @@ using testing_support::TempDir;
 using testing_support::WaitFor;
 
 constexpr uint32_t kLineRate = 833333;
+// The recorded traffic the replay tests play.
+inline const std::string kTraces = VEKTA_TRACES_DIR;
+
+// A simulator started with options; a failed start fails the test.
+std::unique_ptr<vektasim::Simulator> Start(const vektasim::Options &options);
 
 // The command sequence a capture sends, with TRILOX's extra first command.
 std::vector<Bytes> InitCommands(vektasim::Kind kind);

@@ -17,14 +17,6 @@ using vektasim::Kind;
 
 constexpr uint8_t kFrameType = 0x70;
 
-std::unique_ptr<vektasim::Simulator> Start(const vektasim::Options &options)
-{
-    auto sim = std::make_unique<vektasim::Simulator>(options);
-    std::string error;
-    EXPECT_TRUE(sim->Start(error)) << error;
-    return sim;
-}
-
 vektasim::Options Quiet(Kind kind)
 {
     vektasim::Options options;

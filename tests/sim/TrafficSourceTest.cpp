@@ -12,7 +12,7 @@ using vektasim::CanFrame;
 using vektasim::Clock;
 using vektasim::Kind;
 
-const Clock::time_point kT0 = Clock::time_point{} + 1h;
+const Clock::time_point kStartedAt = Clock::time_point{} + 1h;
 
 std::vector<CanFrame> Recorded(std::initializer_list<uint64_t> timesUs)
 {
@@ -27,12 +27,12 @@ std::vector<CanFrame> Recorded(std::initializer_list<uint64_t> timesUs)
     return frames;
 }
 
-// The due time of each frame taken, as an offset from kT0.
+// The due time of each frame taken, as an offset from kStartedAt.
 std::vector<std::chrono::microseconds> Schedule(vektasim::TrafficSource &source, size_t count)
 {
     std::vector<std::chrono::microseconds> offsets;
     for (size_t i = 0; i < count && source.NextDue(); ++i) {
-        offsets.push_back(std::chrono::duration_cast<std::chrono::microseconds>(*source.NextDue() - kT0));
+        offsets.push_back(std::chrono::duration_cast<std::chrono::microseconds>(*source.NextDue() - kStartedAt));
         source.Take();
     }
     return offsets;
@@ -41,7 +41,7 @@ std::vector<std::chrono::microseconds> Schedule(vektasim::TrafficSource &source,
 TEST(ReplaySource, KeepsTheRecordedSpacingFromTheResume)
 {
     auto replay = vektasim::MakeReplay(Recorded({0, 1000, 1500}), false, false);
-    replay->Resume(kT0);
+    replay->Resume(kStartedAt);
     EXPECT_EQ(Schedule(*replay, 10), (std::vector<std::chrono::microseconds>{0us, 1000us, 1500us}));
     EXPECT_FALSE(replay->NextDue());
 }
@@ -49,10 +49,10 @@ TEST(ReplaySource, KeepsTheRecordedSpacingFromTheResume)
 TEST(ReplaySource, LoopsAfterAGapAndResumesWhereItStopped)
 {
     auto replay = vektasim::MakeReplay(Recorded({0, 1000}), false, true);
-    replay->Resume(kT0);
+    replay->Resume(kStartedAt);
     EXPECT_EQ(Schedule(*replay, 3), (std::vector<std::chrono::microseconds>{0us, 1000us, 2000us}));
     // Streaming stopped for a while: the next frame is due at the resume.
-    replay->Resume(kT0 + 10s);
+    replay->Resume(kStartedAt + 10s);
     EXPECT_EQ(Schedule(*replay, 2), (std::vector<std::chrono::microseconds>{10s, 10s + 1000us}));
 }
 
@@ -70,9 +70,9 @@ TEST(ReplaySource, FastReplayIsAlwaysDueAndEmptyFileNever)
 TEST(GeneratorSource, RepeatsEachIdentifierAtItsPeriod)
 {
     auto generator = vektasim::MakeGenerator(Kind::Vekta);
-    generator->Resume(kT0);
+    generator->Resume(kStartedAt);
     std::map<uint32_t, std::vector<Clock::time_point>> due;
-    while (*generator->NextDue() < kT0 + 200ms) {
+    while (*generator->NextDue() < kStartedAt + 200ms) {
         const auto when = *generator->NextDue();
         due[generator->Take().id].push_back(when);
     }

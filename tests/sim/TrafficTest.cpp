@@ -15,16 +15,7 @@ using namespace simtest;
 using vektasim::CanFrame;
 using vektasim::Kind;
 
-const std::string kTraces = VEKTA_TRACES_DIR;
 constexpr size_t kHeadBytes = 6;  // type, count, identifier
-
-std::unique_ptr<vektasim::Simulator> Start(const vektasim::Options &options)
-{
-    auto sim = std::make_unique<vektasim::Simulator>(options);
-    std::string error;
-    EXPECT_TRUE(sim->Start(error)) << error;
-    return sim;
-}
 
 struct FloodCase {
     const char *name;

@@ -18,6 +18,21 @@ std::string ReadFile(const fs::path &path)
     return text.str();
 }
 
+void WriteFile(const fs::path &path, const std::string &text)
+{
+    std::ofstream out(path, std::ios::binary);
+    out << text;
+    ASSERT_TRUE(out.good()) << path;
+}
+
+size_t Occurrences(const std::string &text, const std::string &part)
+{
+    size_t count = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++count;
+    return count;
+}
+
 std::vector<LogLine> LogLines(const std::string &fileText)
 {
     constexpr size_t kStampDigits = 10;

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "capture/Unit2.h"
@@ -16,7 +17,14 @@
 
 namespace testing_support {
 
+// What the next start writes after the lines it recovered.
+inline constexpr std::string_view kRecoveredLine = "Capture ended unexpectedly; log lines recovered";
+
 std::string ReadFile(const std::filesystem::path &path);
+// Writes a file anew; a failed write fails the test.
+void WriteFile(const std::filesystem::path &path, const std::string &text);
+// How many times part occurs in text, overlapping ones too.
+size_t Occurrences(const std::string &text, const std::string &part);
 // The lines of a log file (split at CR LF), each its stamp and its message;
 // a line with no stamp (a sealed journal's last) is all message, stamp 0.
 struct LogLine {

@@ -17,8 +17,6 @@ struct BadCase {
     std::string text;  // "{dir}" stands for the folder the files are in
 };
 
-const std::string kName12 = "081226_043012.log";
-const std::string kName13 = "081226_043013.log";
 const std::string kGoodFrame = "0000000005: RxD(CAN): 000007E8: 01 ";
 const std::string kNotLogLine = "the line does not begin with ten digits of milliseconds and \": \"";
 const std::string kBadData = "bad frame line: the data is not 0 to 8 bytes of two upper-case hex digits and a blank";

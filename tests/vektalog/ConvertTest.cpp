@@ -17,8 +17,6 @@ struct ConvertCase {
     std::string iface = "can0";
 };
 
-const std::string kName12 = "081226_043012.log";
-const std::string kName13 = "081226_043013.log";
 const std::string kName14 = "081226_043014.log";
 
 const ConvertCase kConvertCases[] = {

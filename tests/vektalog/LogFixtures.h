@@ -24,6 +24,10 @@ std::vector<std::string> WriteLogs(const testing_support::TempDir &dir, const st
 // Replaces "{dir}" with dir's path and a separator.
 std::string WithDir(std::string text, const testing_support::TempDir &dir);
 
+// Two logs a second apart: 8 December 2026, 04:30:12 and 04:30:13.
+inline const std::string kName12 = "081226_043012.log";
+inline const std::string kName13 = "081226_043013.log";
+
 // The lines a run writes before its first frame: port, settings and, with
 // "Adapter LOG", the initialisation of either adapter kind.
 inline constexpr std::string_view kOpen = "0000000000: Open COM1 Baud=833333(833333) RTO=1000";

@@ -4,9 +4,8 @@
 # stage's build ends it writes "STAGE STATUS SECONDS" on standard output (a
 # stage with nothing to build: status 0, 0 s), and it stops at the first
 # failure. scripts/test.sh runs it at the lowest priority beside the stages:
-# most of a stage's time is spent waiting on real time (retry pauses,
-# time-outs, the soak's minute, a QEMU guest on one core), which the next
-# stage's build fills.
+# most of a test stage's time is spent waiting on real time (retry pauses,
+# time-outs, the soak's minute), which the next stage's build fills.
 #   scripts/build-stages.sh asan plain
 set -euo pipefail
 cd "$(dirname "$0")/.."

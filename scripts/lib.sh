@@ -85,7 +85,15 @@ use_wine_prefix() {
   export WINEPREFIX="$prefix" "${wine_settings[@]}"
   unset DISPLAY WAYLAND_DISPLAY
   [ ! -f "$prefix/system.reg" ] || return 0
-  wineboot -i >"$log" 2>&1 || { cat "$log"; return 1; }
+  wineboot -i >"$log" 2>&1 && return 0
+  # Wine makes a new prefix on its first start, then starts the program it
+  # was asked for, wineboot again. Beside a build that second start has
+  # failed ("ShellExecuteEx failed: Internal error") with the prefix made: it
+  # is then booted once more, once the first start's processes are gone.
+  if [ ! -f "$prefix/system.reg" ] || ! timeout 60 wineserver -w || ! wineboot -u >>"$log" 2>&1; then
+    cat "$log"
+    return 1
+  fi
 }
 
 # wine_port PORT DEVICE: Wine's PORT (COM5) stands for DEVICE. The registry

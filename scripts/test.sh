@@ -5,14 +5,14 @@
 #   plain          the suite plainly, built as the Debian package is built
 #   package        the package from the plain build: lintian, apt, its window
 #                  driven as a user would (scripts/package-test.sh)
-#   driver-native  the driver bench in a QEMU guest: the capture and the
-#                  bridge on the kernel's own USB serial driver
-#   powercut       a capture logging onto the guest's disk through a power
-#                  cut, and onto a throttled disk
 #   tsan           the suite under ThreadSanitizer (a shorter soak)
 #   wine           the Windows build of the capture library under Wine
 #   windows        the whole Windows program, zipped and installed, driven
 #                  under Wine on Xvfb (scripts/windows-test.sh)
+#   driver-native  the driver bench in a QEMU guest: the capture and the
+#                  bridge on the kernel's own USB serial driver
+#   powercut       a capture logging onto the guest's disk through a power
+#                  cut, and onto a throttled disk
 #   driver-wine    the driver bench's Windows build, under Wine in the guest
 #   fuzz           each fuzz target for 30 s
 #
@@ -21,8 +21,8 @@
 #
 # The stages' builds run beside them, one after another at the lowest
 # priority (scripts/build-stages.sh): a stage waits only for its own build.
-# The order puts the guest's stages, which keep one core busy, beside the
-# last builds.
+# The guest's stages, whose two processors keep both cores busy, come when
+# the builds are done.
 #
 # The last line is "vektamon: N passed, 0 failed" (the cases passed in the
 # JUnit reports of ctest, the package test and the Wine tests; the driver
@@ -33,7 +33,7 @@ cd "$(dirname "$0")/.."
 source scripts/lib.sh
 repo=$PWD
 
-all_stages=(format asan plain package driver-native powercut tsan wine windows driver-wine fuzz)
+all_stages=(format asan plain package tsan wine windows driver-native powercut driver-wine fuzz)
 stages=("$@")
 [ ${#stages[@]} -gt 0 ] || stages=("${all_stages[@]}")
 for s in "${stages[@]}"; do
@@ -86,7 +86,8 @@ run_stage() {
   echo "=== stage $stage"
   await_build
   local at=$SECONDS
-  "stage_${stage//-/_}"
+  # The stage's programs (Wine's server among them) keep no end of the builder's pipe.
+  "stage_${stage//-/_}" 8<&-
   echo "=== stage $stage passed in $((SECONDS - at)) s"
 }
 

@@ -30,6 +30,9 @@ build_plain() {
   cmake --build build-test/plain -j2
 }
 
+# The driver bench's test program, which only its guest runs.
+build_driver_native() { cmake --build build-test/plain -j2 --target vektadriver_tests; }
+
 build_wine() { scripts/wine-test.sh --build-only; }
 
 # The artefacts' names, for scripts/windows-test.sh to take.

@@ -9,7 +9,8 @@ seconds=${1:-30}
 build="build-test/fuzz"
 
 CXX=clang++ cmake -S . -B "$build" -G Ninja -DVEKTA_WERROR=ON -DVEKTA_FUZZ=ON -DVEKTA_WINDOW=OFF -DVEKTA_TESTS=OFF \
-  -DVEKTA_SANITIZE=address,undefined -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+  -DVEKTA_SANITIZE=address,undefined -DCMAKE_BUILD_TYPE=RelWithDebInfo "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O2 -g1 -DNDEBUG" \
+  >/dev/null
 cmake --build "$build" -j2
 [ "$seconds" != --build-only ] || exit 0
 

@@ -88,14 +88,10 @@ std::vector<vektasim::CanFrame> ReplayedFrames(const BenchAdapter &adapter)
     return frames;
 }
 
-namespace {
-
 bool SameFrame(const vektasim::CanFrame &a, const vektasim::CanFrame &b)
 {
     return a.id == b.id && a.length == b.length && std::equal(a.data, a.data + a.length, b.data);
 }
-
-}  // namespace
 
 std::string UnbrokenRun(const std::vector<vektasim::CanFrame> &logged, const std::vector<vektasim::CanFrame> &replay)
 {

@@ -33,6 +33,8 @@ std::string ConverterDevice(const BenchAdapter &adapter, std::chrono::millisecon
 std::vector<vektasim::CanFrame> LoggedFrames(const std::vector<LogLine> &lines, size_t from = 0);
 // The frames the adapter's simulator replays, one pass of its loop.
 std::vector<vektasim::CanFrame> ReplayedFrames(const BenchAdapter &adapter);
+// Identifier, length and data alike.
+bool SameFrame(const vektasim::CanFrame &a, const vektasim::CanFrame &b);
 // Empty when logged is one unbroken run of the looped replay: no frame
 // missing, doubled or changed; otherwise what is wrong.
 std::string UnbrokenRun(const std::vector<vektasim::CanFrame> &logged, const std::vector<vektasim::CanFrame> &replay);

@@ -597,11 +597,6 @@ bool FeedSlcan(int fd, uint64_t frames, std::vector<vektasim::CanFrame> &sent)
     return true;
 }
 
-bool SameFrame(const vektasim::CanFrame &a, const vektasim::CanFrame &b)
-{
-    return a.id == b.id && a.length == b.length && std::equal(a.data, a.data + a.length, b.data);
-}
-
 // The same frames as SLCAN text on a pseudo-terminal in the guest, through
 // can-utils' slcand and the kernel's slcan line discipline into slcan0 and
 // out through candump.

@@ -26,7 +26,6 @@ using Bytes = std::vector<uint8_t>;
 constexpr size_t kAttemptsSeen = 3;
 constexpr uint32_t kRetryPauseMs = 300;
 constexpr uint32_t kRetrySlackMs = 2000;
-constexpr const char *kMissingPort = "COM199";
 
 // The rate the simulator finds set on its side of the line.
 uint32_t RateOnTheLine(uint32_t asked)

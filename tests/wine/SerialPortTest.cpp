@@ -15,7 +15,6 @@ using namespace wine_support;
 
 constexpr uint32_t kByteWaitMs = 100;
 constexpr uint32_t kWriteMsPerByte = 5;
-constexpr const char *kMissingPort = "COM199";
 
 class SerialPort : public ::testing::Test {
 protected:

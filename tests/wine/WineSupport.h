@@ -12,6 +12,8 @@ namespace wine_support {
 constexpr uint32_t kAdapterRate = 833333;  // bit/s
 // What Wine puts a pseudo-terminal on for a rate without a terminal constant.
 constexpr uint32_t kWineFallbackRate = 38400;  // bit/s
+// A COM port that no test sets up.
+constexpr const char *kMissingPort = "COM199";
 
 // True when the program runs under Wine rather than Windows.
 bool UnderWine();
